@@ -1,0 +1,23 @@
+// The sound device as the four audio channels see it: four mono signed 16-bit
+// 48 kHz streams that are pushed blocks and report how much is still queued.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+class AudioOutput {
+public:
+    static constexpr int SampleRate = 48000;
+    static constexpr int ChannelCount = 4;
+    // What QueuedBytes answers for a channel that has no stream; twice it is
+    // far above any block size, so the channel is never fed.
+    static constexpr uint32_t NoStream = 0xFFFFFFFFu;
+
+    virtual ~AudioOutput() = default;
+    // True when the channel has a stream that accepts data.
+    virtual bool HasStream(int channel) const = 0;
+    // Bytes of the channel's stream not yet played, or NoStream.
+    virtual uint32_t QueuedBytes(int channel) = 0;
+    // Queue a block of samples on the channel's stream.
+    virtual void Push(int channel, const int16_t* samples, size_t bytes) = 0;
+};

@@ -1,0 +1,149 @@
+// vexa-bench: emulated MHz (T-states per host second / 1e6) of the processor
+// alone on a flat-memory machine, and of the whole board with its devices.
+#include <chrono>
+#include <unistd.h>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "audio/AudioOutput.h"
+#include "board/Vexaboard.h"
+#include "cpu/Z80.h"
+#include "host/Host.h"
+
+namespace {
+
+std::vector<uint8_t> LoadWorkload() {
+    std::ifstream in(VEXA_BENCH_WORKLOAD, std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (bytes.empty()) {
+        std::fprintf(stderr, "cannot read the workload %s\n", VEXA_BENCH_WORKLOAD);
+        std::exit(1);
+    }
+    return bytes;
+}
+
+constexpr uint16_t WorkloadAddress = 0x8000;
+
+// The processor alone: flat 64 KB, every access still through the virtual
+// operations, nothing behind Tick.
+class FlatMachine final : public z80cpu {
+public:
+    uint8_t InPort(uint16_t) override { return 0xFF; }
+    void OutPort(uint16_t, uint8_t) override {}
+    uint8_t ReadByte(uint16_t a) override { return memory[a]; }
+    void WriteByte(uint16_t a, uint8_t v) override { memory[a] = v; }
+    uint8_t ReadMem(uint16_t a) override { return memory[a]; }
+    void WriteMem(uint16_t a, uint8_t v) override { memory[a] = v; }
+    void Trap(Z80Registers*) override {}
+    void OnRETI() override {}
+    void OnRETN() override {}
+    bool Tick(int cycles) override {
+        executed += static_cast<uint64_t>(cycles);
+        return false;
+    }
+    int TakeInterrupt() override { return -1; }
+    virtual ~FlatMachine() = default;
+
+    uint8_t memory[0x10000] = {};
+    uint64_t executed = 0;
+};
+
+class SilentHost : public Host {
+public:
+    MsgAnswer ShowMessage(const std::string& text, const std::string& caption, MsgButtons, MsgIcon) override {
+        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+        return MsgAnswer::No;
+    }
+    void RequestTerminate() override {}
+    void SetStatusPanel(int, std::string_view) override {}
+    void RepaintStatusBar() override {}
+    void RepaintScreen() override {}
+    void PresentFrame(const uint32_t*) override {}
+    std::unique_ptr<AudioOutput> OpenAudioOutput() override { return nullptr; }
+};
+
+double Seconds(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void Report(const char* name, uint64_t tstates, double seconds) {
+    std::printf("%-28s %8.1f emulated MHz  (%llu T-states in %.3f s)\n", name,
+                static_cast<double>(tstates) / seconds / 1e6, static_cast<unsigned long long>(tstates), seconds);
+}
+
+void BenchCpu(uint64_t tstates) {
+    const std::vector<uint8_t> workload = LoadWorkload();
+    auto machine = std::make_unique<FlatMachine>();
+    std::memcpy(machine->memory + WorkloadAddress, workload.data(), workload.size());
+    machine->Reset();
+    machine->Regs.PC = WorkloadAddress;
+    const auto start = std::chrono::steady_clock::now();
+    while (machine->executed < tstates) {
+        machine->CycleBudget = 300000;
+        machine->CyclePeriod = 18750;
+        machine->Run();
+    }
+    Report("cpu", machine->executed, Seconds(start));
+}
+
+// A scenario sets the machine up (video mode, sprites, ...) before the
+// workload runs; the default one leaves every device in its reset state.
+struct Scenario {
+    const char* name;
+    std::function<void(TVexaBoard&)> setup;
+};
+
+void BenchMachine(uint64_t tstates, const std::vector<Scenario>& scenarios) {
+    namespace fs = std::filesystem;
+    const std::vector<uint8_t> workload = LoadWorkload();
+    const fs::path dir = fs::temp_directory_path() / ("vexa-bench-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const fs::path previous = fs::current_path();
+    fs::current_path(dir);
+    {
+        std::ofstream("config.txt") << "bootrom boot.rom\n";
+        const uint8_t boot[] = {0xC3, WorkloadAddress & 0xFF, WorkloadAddress >> 8}; // jp 0x8000
+        std::ofstream("boot.rom", std::ios::binary).write(reinterpret_cast<const char*>(boot), sizeof boot);
+    }
+    SilentHost host;
+    for (const Scenario& scenario : scenarios) {
+        auto board = std::make_unique<TVexaBoard>(&host, /*startThreads=*/false);
+        std::memcpy(board->MainRam + WorkloadAddress, workload.data(), workload.size());
+        scenario.setup(*board);
+        const uint32_t first = CpuCycleCount.load();
+        uint64_t executed = 0;
+        const auto start = std::chrono::steady_clock::now();
+        while (executed < tstates) {
+            board->RunSlice();
+            executed = CpuCycleCount.load() - first;
+        }
+        Report(scenario.name, executed, Seconds(start));
+    }
+    fs::current_path(previous);
+    fs::remove_all(dir);
+}
+
+std::vector<Scenario> MachineScenarios() {
+    return {
+        {"machine", [](TVexaBoard&) {}},
+    };
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::string what = argc > 1 ? argv[1] : "all";
+    const uint64_t tstates = argc > 2 ? std::stoull(argv[2]) : 2'000'000'000ull;
+    if (what == "cpu" || what == "all") BenchCpu(tstates);
+    if (what == "machine" || what == "all") BenchMachine(tstates / 2, MachineScenarios());
+    if (what != "cpu" && what != "machine" && what != "all") {
+        std::fprintf(stderr, "usage: vexa-bench [cpu|machine|all] [T-states]\n");
+        return 64;
+    }
+    return 0;
+}

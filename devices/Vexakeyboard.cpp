@@ -1,0 +1,4 @@
+#include "devices/Vexakeyboard.h"
+
+void TVexaKeyboard::ReceiveByte(uint8_t) {}
+void TVexaKeyboard::Reset() { TVexaPS2Device::Reset(); }

@@ -1,0 +1,16 @@
+// The runner's optional features (screenshots, keys, sound capture...): each
+// adds its command-line options and, when asked for, a RunFeature.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+class HeadlessRunner;
+
+// Values of the feature options, filled in by CLI11.
+struct FeatureOptions {
+};
+
+void AddFeatureOptions(CLI::App& app, FeatureOptions& options);
+// Adds the features the options ask for; false (with a message printed) when
+// an option value is unusable.
+bool InstallFeatures(HeadlessRunner& runner, const FeatureOptions& options);

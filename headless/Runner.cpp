@@ -1,0 +1,105 @@
+#include "headless/Runner.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+
+#include "board/Vexaboard.h"
+#include "diag/DiagLog.h"
+#include "headless/HeadlessHost.h"
+
+namespace {
+constexpr uint64_t SliceCycles = 300000;
+}
+
+HeadlessRunner::HeadlessRunner(RunOptions options) : options_(std::move(options)) {}
+
+HeadlessRunner::~HeadlessRunner() {
+    DiagForm.store(nullptr, std::memory_order_release);
+    VexaBoard.store(nullptr, std::memory_order_release);
+}
+
+void HeadlessRunner::At(uint64_t cycle, std::function<void(TVexaBoard&)> action) {
+    events_.push_back(Event{cycle, events_.size(), std::move(action)});
+}
+
+void HeadlessRunner::FireDueEvents() {
+    // Events may add events; take the due ones out first.
+    std::stable_sort(events_.begin(), events_.end(), [](const Event& a, const Event& b) {
+        return a.cycle != b.cycle ? a.cycle < b.cycle : a.order < b.order;
+    });
+    while (!events_.empty() && events_.front().cycle <= cyclesDone_) {
+        Event event = std::move(events_.front());
+        events_.erase(events_.begin());
+        event.action(*board_);
+        if (host_->TerminateRequested()) return;
+    }
+}
+
+// Like RunSlice, but of a chosen length, so that events land on their cycle.
+void HeadlessRunner::RunChunk(uint64_t cycles) {
+    const uint32_t before = CpuCycleCount.load(std::memory_order_relaxed);
+    board_->CycleBudget = static_cast<int>(cycles);
+    board_->CyclePeriod = static_cast<int>(cycles >> 4);
+    board_->Run();
+    const uint32_t ran = CpuCycleCount.load(std::memory_order_relaxed) - before;
+    // A run that made no progress (memory full of instructions that cost
+    // nothing) still lets emulated time pass, so the run always ends.
+    cyclesDone_ += ran != 0 ? ran : cycles;
+}
+
+int HeadlessRunner::Run() {
+    std::srand(options_.seed);
+    host_ = std::make_unique<HeadlessHost>(options_.answer);
+    board_ = std::make_unique<TVexaBoard>(host_.get(), /*startThreads=*/false);
+    if (host_->TerminateRequested()) return 2;
+    VexaBoard.store(board_.get(), std::memory_order_release);
+
+    // The sink comes after the board, as the monitor window does.
+    try {
+        log_ = std::make_unique<DiagLog>("rizediv.log");
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 2;
+    }
+    log_->SetLogAll(options_.logAll);
+    for (int type : options_.filters) log_->SetFilter(type, true);
+    DiagForm.store(log_.get(), std::memory_order_release);
+
+    for (uint64_t frame : options_.nmiFrames)
+        At(frame * CyclesPerFrame, [](TVexaBoard& b) { b.NmiRequest.store(true, std::memory_order_relaxed); });
+    for (uint64_t frame : options_.resetFrames) At(frame * CyclesPerFrame, [](TVexaBoard& b) { b.ColdBoot(); });
+    for (auto& feature : features_) feature->OnStart(*this);
+
+    const auto start = std::chrono::steady_clock::now();
+    FireDueEvents();
+    while (cyclesDone_ < options_.cycles && !host_->TerminateRequested()) {
+        uint64_t next = std::min(options_.cycles, cyclesDone_ + SliceCycles);
+        for (const Event& e : events_) next = std::min(next, std::max(e.cycle, cyclesDone_ + 1));
+        RunChunk(next - cyclesDone_);
+        for (auto& feature : features_) feature->OnProgress(*this, cyclesDone_);
+        FireDueEvents();
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (host_->TerminateRequested()) return 2;
+
+    bool ok = true;
+    for (auto& feature : features_) ok = feature->OnFinish(*this) && ok;
+
+    DiagForm.store(nullptr, std::memory_order_release);
+    try {
+        board_->Shutdown();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        ok = false;
+    }
+    if (!options_.quiet) {
+        const double mhz = seconds > 0 ? static_cast<double>(cyclesDone_) / seconds / 1e6 : 0.0;
+        std::printf("T-states: %llu, frames: %.2f, host seconds: %.3f, emulated MHz: %.1f\n",
+                    static_cast<unsigned long long>(cyclesDone_),
+                    static_cast<double>(cyclesDone_) / static_cast<double>(CyclesPerFrame), seconds, mhz);
+    }
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,80 @@
+// Runs the machine from config.txt in the current directory without a window
+// and without pacing, for a fixed number of T-states, then shuts it down.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/Host.h"
+
+class TVexaBoard;
+class HeadlessHost;
+class DiagLog;
+
+constexpr uint64_t CyclesPerFrame = 319488; // 312 lines of 1024 cycles
+
+// Something a command-line option adds to a run: actions at chosen points of
+// emulated time and work at the start and at the end.
+class RunFeature {
+public:
+    virtual ~RunFeature() = default;
+    // After the board is built and the diagnostics sink installed.
+    virtual void OnStart(class HeadlessRunner&) {}
+    // After every chunk of execution, with the T-states run so far.
+    virtual void OnProgress(class HeadlessRunner&, uint64_t /*cyclesDone*/) {}
+    // After the last chunk, before shutdown; false (with a message printed)
+    // makes the run fail.
+    virtual bool OnFinish(class HeadlessRunner&) { return true; }
+};
+
+struct RunOptions {
+    uint64_t cycles = 60 * CyclesPerFrame;
+    bool logAll = false;
+    std::vector<int> filters;      // DiagTypes ticked in the monitor
+    unsigned seed = 1;             // C library random seed (the refresh register)
+    MsgAnswer answer = MsgAnswer::No;
+    std::vector<uint64_t> nmiFrames;
+    std::vector<uint64_t> resetFrames;
+    bool quiet = false;            // no summary line
+};
+
+class HeadlessRunner {
+public:
+    explicit HeadlessRunner(RunOptions options);
+    ~HeadlessRunner();
+
+    void AddFeature(std::unique_ptr<RunFeature> feature) { features_.push_back(std::move(feature)); }
+    // Runs action once `cycle` T-states have run (events at the same cycle run
+    // in the order they were added).
+    void At(uint64_t cycle, std::function<void(TVexaBoard&)> action);
+
+    // The whole run. Exit status: 0 success, 1 a failure at the end (a dump or
+    // a feature), 2 a fatal box at start-up (no dumps written).
+    int Run();
+
+    TVexaBoard& Board() { return *board_; }
+    HeadlessHost& Host() { return *host_; }
+    DiagLog& Log() { return *log_; }
+    uint64_t CyclesDone() const { return cyclesDone_; }
+    const RunOptions& Options() const { return options_; }
+
+private:
+    struct Event {
+        uint64_t cycle;
+        uint64_t order;
+        std::function<void(TVexaBoard&)> action;
+    };
+    void RunChunk(uint64_t cycles);
+    void FireDueEvents();
+
+    RunOptions options_;
+    std::vector<std::unique_ptr<RunFeature>> features_;
+    std::vector<Event> events_;
+    std::unique_ptr<HeadlessHost> host_;
+    std::unique_ptr<TVexaBoard> board_;
+    std::unique_ptr<DiagLog> log_;
+    uint64_t cyclesDone_ = 0;
+};
