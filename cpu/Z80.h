@@ -110,3 +110,8 @@ private:
     void BlockOut(int dir);
     void ExecuteMain(uint8_t opcode);
 };
+
+// One instruction as a line of assembler text (at most 19 characters plus the
+// terminating zero); returns the number of bytes it occupies. Reads up to four
+// bytes from code; address is where they live (for relative jump targets).
+int Disassemble(const uint8_t* code, char* text, uint16_t address);
