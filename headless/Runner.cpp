@@ -53,6 +53,7 @@ void HeadlessRunner::RunChunk(uint64_t cycles) {
 int HeadlessRunner::Run() {
     std::srand(options_.seed);
     host_ = std::make_unique<HeadlessHost>(options_.answer);
+    for (auto& feature : features_) feature->OnBeforeBoard(*this);
     board_ = std::make_unique<TVexaBoard>(host_.get(), /*startThreads=*/false);
     if (host_->TerminateRequested()) return 2;
     VexaBoard.store(board_.get(), std::memory_order_release);

@@ -21,6 +21,9 @@ constexpr uint64_t CyclesPerFrame = 319488; // 312 lines of 1024 cycles
 class RunFeature {
 public:
     virtual ~RunFeature() = default;
+    // Before the board is built (its constructor opens the sound output and
+    // cold-boots), e.g. to prepare what the host will hand it.
+    virtual void OnBeforeBoard(class HeadlessRunner&) {}
     // After the board is built and the diagnostics sink installed.
     virtual void OnStart(class HeadlessRunner&) {}
     // After every chunk of execution, with the T-states run so far.
