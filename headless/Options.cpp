@@ -2,6 +2,10 @@
 
 #include "headless/Runner.h"
 
-void AddFeatureOptions(CLI::App&, FeatureOptions&) {}
+void AddFeatureOptions(CLI::App& app, FeatureOptions& options) {
+    AddKeyOptions(app, options.keys);
+}
 
-bool InstallFeatures(HeadlessRunner&, const FeatureOptions&) { return true; }
+bool InstallFeatures(HeadlessRunner& runner, const FeatureOptions& options) {
+    return InstallKeyEvents(runner, options.keys);
+}

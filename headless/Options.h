@@ -4,10 +4,13 @@
 
 #include <CLI/CLI.hpp>
 
+#include "headless/KeyFeature.h"
+
 class HeadlessRunner;
 
 // Values of the feature options, filled in by CLI11.
 struct FeatureOptions {
+    KeyOptions keys;
 };
 
 void AddFeatureOptions(CLI::App& app, FeatureOptions& options);
