@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -81,6 +82,15 @@ public:
     FakeHost host;
     std::unique_ptr<TVexaBoard> board;
 };
+
+// Reproducible bytes that look like data.
+inline std::vector<uint8_t> Pattern(size_t size, unsigned seed) {
+    std::vector<uint8_t> bytes(size);
+    std::mt19937 rng(seed);
+    for (auto& b : bytes)
+        b = static_cast<uint8_t>(rng());
+    return bytes;
+}
 
 // Where the keyboard echo programs keep what the interrupt handler read.
 constexpr uint32_t KbCount = 0x8000;  // 16-bit number of bytes read

@@ -11,6 +11,7 @@
 #include "IoTestSupport.h"
 #include "devices/Vexasdmmccard.h"
 
+using io_test::Pattern;
 using io_test::RecordingSink;
 using testing_support::ReadFileBytes;
 using testing_support::TempDir;
@@ -32,14 +33,6 @@ std::vector<uint8_t> Read(TVexaSDCard& card, size_t count) {
     for (size_t i = 0; i < count; ++i)
         out.push_back(card.ReadSpi());
     return out;
-}
-
-std::vector<uint8_t> Pattern(size_t size, unsigned seed) {
-    std::vector<uint8_t> bytes(size);
-    std::mt19937 rng(seed);
-    for (auto& b : bytes)
-        b = static_cast<uint8_t>(rng());
-    return bytes;
 }
 
 // A card holding an image file of the given bytes.
@@ -110,9 +103,9 @@ TEST(SdCard, CsdReportsCapacityFromImageSize) {
         uint64_t size;
         std::vector<uint8_t> b678;
     } cases[] = {
-        {64ull << 20, {0x00, 0x40, 0x00}},         // c = 256
-        {3 * 0x40000 + 5, {0x00, 0x00, 0xC0}},     // c = 3, odd size
-        {0, {0x00, 0x00, 0x00}},                   // empty image
+        {64ull << 20, {0x00, 0x40, 0x00}},     // c = 256
+        {3 * 0x40000 + 5, {0x00, 0x00, 0xC0}}, // c = 3, odd size
+        {0, {0x00, 0x00, 0x00}},               // empty image
     };
     for (const Case& c : cases) {
         TempDir dir;

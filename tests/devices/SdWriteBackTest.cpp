@@ -9,6 +9,7 @@
 #include "IoTestSupport.h"
 #include "devices/Vexasdmmccard.h"
 
+using io_test::Pattern;
 using testing_support::ReadFileBytes;
 using testing_support::TempDir;
 using testing_support::WriteFileBytes;
@@ -16,14 +17,6 @@ using testing_support::WriteFileText;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::vector<uint8_t> Pattern(size_t size, unsigned seed) {
-    std::vector<uint8_t> bytes(size);
-    std::mt19937 rng(seed);
-    for (auto& b : bytes)
-        b = static_cast<uint8_t>(rng());
-    return bytes;
-}
 
 // Writes one block through the SPI port as a program would.
 void WriteBlock(TVexaSDCard& card, uint32_t address, const std::vector<uint8_t>& data) {

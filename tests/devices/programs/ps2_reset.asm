@@ -6,13 +6,7 @@ STATUS_BEFORE: equ 0x8004 ; port 0x01 before the transfer
 EDGES:         equ 0x8005 ; rising edges of the device clock seen
 STATUS_AFTER:  equ 0x8006 ; port 0x01 once the answer waits
 
-    org 0
-    di
-    ld sp, 0x8000
-    im 1
-    jp main
-    ds 0x38 - $, 0
-    include "kbd_isr.inc"
+    include "kbd_boot.inc"
 main:
     in a, (0x01)
     ld (STATUS_BEFORE), a
