@@ -12,8 +12,8 @@ using io_test::TestBoard;
 
 namespace {
 
-constexpr uint16_t VK_SHIFT = 0x10, VK_LEFT = 0x25, VK_LWIN = 0x5B, VK_F7 = 0x76, VK_NUMPAD4 = 0x64,
-                   VK_OEM_1 = 0xBA, VK_DIVIDE = 0x6F;
+constexpr uint16_t VK_LEFT = 0x25, VK_LWIN = 0x5B, VK_F7 = 0x76, VK_NUMPAD4 = 0x64, VK_OEM_1 = 0xBA,
+                   VK_DIVIDE = 0x6F;
 
 // What the echo program has collected so far.
 std::vector<uint8_t> Received(const TestBoard& t) {
@@ -34,6 +34,8 @@ TEST(KeyTranslation, TableHasItsNinetySixKeysAndOnlyTwoKinds) {
     EXPECT_EQ(nonzero, 96);
 }
 
+// Auto-repeat sends the make code per repeat and one break code; only the
+// low byte of the code is looked up; unmapped keys send nothing.
 TEST(KeyTranslation, KeyEventsReachTheProgram) {
     TestBoard t("kbd_echo");
     t.Run(2000);
@@ -44,27 +46,17 @@ TEST(KeyTranslation, KeyEventsReachTheProgram) {
 
     t.board->HostKeyDown(VK_LEFT, 0);
     t.board->HostKeyUp(VK_LEFT, 0);
-    t.board->HostKeyDown(VK_LWIN, 0); // no entry: nothing at all
+    t.board->HostKeyDown(VK_LWIN, 0);
     t.board->HostKeyUp(VK_LWIN, 0);
-    t.Run(5000);
-    EXPECT_EQ(Received(t), (std::vector<uint8_t>{0x1C, 0xF0, 0x1C, 0xE0, 0x6B, 0xE0, 0xF0, 0x6B}));
-}
-
-// Auto-repeat sends the make code per repeat and one break code; only the
-// low byte of the code is looked up.
-TEST(KeyTranslation, RepeatAndOtherKeys) {
-    TestBoard t("kbd_echo");
-    t.Run(2000);
     for (int i = 0; i < 3; ++i)
         t.board->HostKeyDown('Z', 0);
     t.board->HostKeyUp('Z', 0);
     t.board->HostKeyDown(VK_F7, 0);
     t.board->HostKeyDown(0x100 | VK_NUMPAD4, 0);
     t.board->HostKeyDown(VK_DIVIDE, 0);
-    t.board->HostKeyDown(VK_SHIFT, 1);
     t.Run(10000);
-    EXPECT_EQ(Received(t),
-              (std::vector<uint8_t>{0x1A, 0x1A, 0x1A, 0xF0, 0x1A, 0x83, 0x6B, 0xE0, 0x4A, 0x12}));
+    EXPECT_EQ(Received(t), (std::vector<uint8_t>{0x1C, 0xF0, 0x1C, 0xE0, 0x6B, 0xE0, 0xF0, 0x6B, 0x1A, 0x1A,
+                                                 0x1A, 0xF0, 0x1A, 0x83, 0x6B, 0xE0, 0x4A}));
 }
 
 // The messages are posted whatever the filter says, with lower-case digits;
