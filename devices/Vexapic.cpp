@@ -156,6 +156,7 @@ void TVexaPIC::LoadEeprom(const std::string& path, int offset) {
 
     const long long room = EepromSize - offset;
     const size_t wanted = static_cast<size_t>(fileSize < room ? fileSize : room);
+    if (wanted == 0) return; // an empty image: nothing to load, nothing cut
     // Read whole before storing, so that a read error leaves the EEPROM as it was.
     std::vector<char> bytes(wanted);
     in.seekg(0, std::ios::beg);
