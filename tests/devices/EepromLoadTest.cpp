@@ -3,19 +3,21 @@
 #include <climits>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <unistd.h>
 #include <vector>
 
 #include "devices/Vexapic.h"
-#include "DeviceTestSupport.h"
+#include "DiagCapture.h"
+#include "support/BoardFixture.h"
+#include "support/TestFiles.h"
 
 namespace {
 
 using Texts = std::vector<std::string>;
 using testing_support::TempDir;
 using testing_support::WriteFileBytes;
-using testing_support::WriteFileText;
 
 constexpr uint8_t Untouched = 0xEE;
 
@@ -34,6 +36,14 @@ void ExpectLoaded(const TVexaPIC& pic, const std::vector<uint8_t>& image, long l
         if (pic.Eeprom[i] != want && wrong++ == 0) first = i;
     }
     EXPECT_EQ(wrong, 0) << "first wrong byte at 0x" << std::hex << first;
+    // The fields behind the array would be the first victims of a copy that
+    // runs past it.
+    EXPECT_FALSE(pic.LastClock);
+    EXPECT_EQ(pic.BitCount, 0);
+    EXPECT_EQ(pic.State, TVexaPIC::WaitPreamble);
+    EXPECT_EQ(pic.Value, 0);
+    EXPECT_EQ(pic.BurstAddress, 0);
+    EXPECT_EQ(pic.Remaining, 0);
 }
 
 struct LoadCase {
@@ -125,10 +135,13 @@ TEST(EepromLoad, LaterImagesOverwriteOnlyTheirOwnRange) {
 // constructor, before any sink exists, so what it says is seen from the
 // second cold boot on.
 TEST(EepromLoad, ColdBootLoadsConfiguredImagesAndReportsWhatDidNotFit) {
-    BoardInFolder machine("eeprom 7FFF8 data.bin\neeprom 0x10 data.bin\neeprom 20 data.bin\n");
+    TempDir images;
+    const std::string path = (images / "data.bin").string();
     const std::vector<uint8_t> image = Image(16);
-    WriteFileBytes(machine.dir / "data.bin", image);
-    TVexaBoard& board = machine.Build();
+    WriteFileBytes(path, image);
+    BoardFixture machine({0x76}, "bootrom rom.bin\neeprom 7FFF8 " + path + "\neeprom 0x10 " + path + "\neeprom 20 " +
+                                     path + "\n");
+    TVexaBoard& board = machine.board();
     TVexaPIC& pic = *board.Pic();
     for (int i = 0; i < 8; ++i) EXPECT_EQ(pic.Eeprom[0x7FFF8 + i], image[static_cast<size_t>(i)]);
     for (int i = 0; i < 16; ++i) EXPECT_EQ(pic.Eeprom[0x20 + i], image[static_cast<size_t>(i)]);
@@ -150,10 +163,10 @@ TEST(EepromLoad, ColdBootLoadsConfiguredImagesAndReportsWhatDidNotFit) {
     EXPECT_EQ(pic.State, TVexaPIC::WaitPreamble);
     EXPECT_EQ(pic.Eeprom[0x7FFF8], image[0]);
     EXPECT_EQ(diag.Take(),
-              (Texts{"EEPROM image data.bin cut: 8 of 16 bytes loaded at 0x7fff8, the last 8 bytes run past the end "
-                     "of the EEPROM",
-                     "EEPROM image data.bin not loaded: offset -1 is not an EEPROM address, 16 bytes skipped"}));
-    EXPECT_TRUE(machine.host.boxes.empty());
+              (Texts{"EEPROM image " + path +
+                         " cut: 8 of 16 bytes loaded at 0x7fff8, the last 8 bytes run past the end of the EEPROM",
+                     "EEPROM image " + path + " not loaded: offset -1 is not an EEPROM address, 16 bytes skipped"}));
+    EXPECT_TRUE(machine.host().boxes.empty());
 }
 
 } // namespace

@@ -4,7 +4,8 @@
 #include <vector>
 
 #include "devices/Vexamathsassist.h"
-#include "DeviceTestSupport.h"
+#include "DiagCapture.h"
+#include "support/BoardFixture.h"
 
 namespace {
 
@@ -135,8 +136,8 @@ TEST(MathsAssist, ResetEmptiesTheTable) {
 // Through the memory map: 0x0704/0x0705 are the result when read but table
 // entry 0x82 when written.
 TEST(MathsAssist, BoardMemoryMapReachesTheUnit) {
-    BoardInFolder machine;
-    TVexaBoard& board = machine.Build();
+    BoardFixture machine({0x76});
+    TVexaBoard& board = machine.board();
     TVexaMathsAssist& maths = *board.Maths();
     DiagCapture diag{DIAG_MATHS};
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "devices/Vexapic.h"
-#include "DeviceTestSupport.h"
+#include "DiagCapture.h"
 
 namespace {
 

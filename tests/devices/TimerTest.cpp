@@ -1,12 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "devices/Vexatimer.h"
-#include "DeviceTestSupport.h"
+#include "DiagCapture.h"
 
 namespace {
 
