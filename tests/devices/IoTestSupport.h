@@ -1,24 +1,19 @@
 // Shared pieces of the PS/2, key and SD card tests: a diagnostics sink that
-// records what is posted, and a board booted from a test program in a
-// private folder.
+// records what is posted, running a board's program, and test data.
 #pragma once
 
-#include <filesystem>
-#include <functional>
-#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "audio/AudioOutput.h"
 #include "board/Vexaboard.h"
 #include "diag/Diag.h"
-#include "support/FakeHost.h"
 #include "support/TestFiles.h"
 
 namespace io_test {
 
-// Records every message; `enabled` decides what IsTypeEnabled answers.
+// Records every message; `enabled` decides what IsTypeEnabled answers, and
+// unlike the diagnostics log it keeps even what it says it does not want.
 class RecordingSink : public DiagSink {
 public:
     struct Message {
@@ -43,45 +38,29 @@ public:
     std::vector<Message> messages;
 };
 
-// A board without threads in its own folder, booted from config.txt whose
-// "bootrom" is the given test program plus any extra lines.
-class TestBoard {
-public:
-    // prepare, when given, fills the folder before the first cold boot.
-    explicit TestBoard(const std::string& program, const std::string& extraConfig = "",
-                       const std::function<void(const std::filesystem::path&)>& prepare = {})
-        : cwd(dir.Path()) {
-        if (prepare) prepare(dir.Path());
-        testing_support::WriteFileText(
-            dir / "config.txt",
-            "bootrom " + testing_support::TestProgram("devices", program).string() + "\n" + extraConfig);
-        board = std::make_unique<TVexaBoard>(&host, /*startThreads=*/false);
-    }
+// The bytes of tests/devices/programs/<name>.asm, for a board's boot ROM.
+inline std::vector<uint8_t> Program(const std::string& name) {
+    return testing_support::ReadFileBytes(testing_support::TestProgram("devices", name));
+}
 
-    // Runs about this many T-states, in short runs: a HALT hands the rest of
-    // a run to the devices at once, and the interrupt it waits for is then
-    // served in the next run.
-    void Run(int cycles) {
-        for (int done = 0; done < cycles; done += 1000) {
-            board->CycleBudget = 1000;
-            board->CyclePeriod = 0;
-            board->Run();
-        }
+// Runs about this many T-states, in short runs: a HALT hands the rest of a
+// run to the devices at once, and the interrupt it waits for is then served
+// in the next run.
+inline void RunFor(TVexaBoard& board, int cycles) {
+    for (int done = 0; done < cycles; done += 1000) {
+        board.CycleBudget = 1000;
+        board.CyclePeriod = 0;
+        board.Run();
     }
+}
 
-    uint16_t Word(uint32_t address) const {
-        return static_cast<uint16_t>(Ram(address) | Ram(address + 1) << 8);
-    }
-    uint8_t Ram(uint32_t address) const { return board->MainRam[address]; }
-    std::vector<uint8_t> RamBytes(uint32_t address, size_t count) const {
-        return std::vector<uint8_t>(board->MainRam + address, board->MainRam + address + count);
-    }
+inline uint16_t RamWord(const TVexaBoard& board, uint32_t address) {
+    return static_cast<uint16_t>(board.MainRam[address] | board.MainRam[address + 1] << 8);
+}
 
-    testing_support::TempDir dir;
-    testing_support::ScopedCurrentDir cwd;
-    FakeHost host;
-    std::unique_ptr<TVexaBoard> board;
-};
+inline std::vector<uint8_t> RamBytes(const TVexaBoard& board, uint32_t address, size_t count) {
+    return std::vector<uint8_t>(board.MainRam + address, board.MainRam + address + count);
+}
 
 // Reproducible bytes that look like data.
 inline std::vector<uint8_t> Pattern(size_t size, unsigned seed) {

@@ -4,11 +4,12 @@
 
 #include "IoTestSupport.h"
 #include "devices/Vexakeyboard.h"
+#include "support/BoardFixture.h"
 
 using io_test::KbBuffer;
 using io_test::KbCount;
 using io_test::RecordingSink;
-using io_test::TestBoard;
+using io_test::RunFor;
 
 namespace {
 
@@ -16,8 +17,8 @@ constexpr uint16_t VK_LEFT = 0x25, VK_LWIN = 0x5B, VK_F7 = 0x76, VK_NUMPAD4 = 0x
                    VK_DIVIDE = 0x6F;
 
 // What the echo program has collected so far.
-std::vector<uint8_t> Received(const TestBoard& t) {
-    return t.RamBytes(KbBuffer, t.Word(KbCount));
+std::vector<uint8_t> Received(TVexaBoard& board) {
+    return io_test::RamBytes(board, KbBuffer, io_test::RamWord(board, KbCount));
 }
 
 } // namespace
@@ -37,52 +38,55 @@ TEST(KeyTranslation, TableHasItsNinetySixKeysAndOnlyTwoKinds) {
 // Auto-repeat sends the make code per repeat and one break code; only the
 // low byte of the code is looked up; unmapped keys send nothing.
 TEST(KeyTranslation, KeyEventsReachTheProgram) {
-    TestBoard t("kbd_echo");
-    t.Run(2000);
-    t.board->HostKeyDown('A', 0);
-    t.board->HostKeyUp('A', 0);
-    t.Run(5000);
-    EXPECT_EQ(Received(t), (std::vector<uint8_t>{0x1C, 0xF0, 0x1C}));
+    BoardFixture f(io_test::Program("kbd_echo"));
+    TVexaBoard& board = f.board();
+    RunFor(board, 2000);
+    board.HostKeyDown('A', 0);
+    board.HostKeyUp('A', 0);
+    RunFor(board, 5000);
+    EXPECT_EQ(Received(board), (std::vector<uint8_t>{0x1C, 0xF0, 0x1C}));
 
-    t.board->HostKeyDown(VK_LEFT, 0);
-    t.board->HostKeyUp(VK_LEFT, 0);
-    t.board->HostKeyDown(VK_LWIN, 0);
-    t.board->HostKeyUp(VK_LWIN, 0);
+    board.HostKeyDown(VK_LEFT, 0);
+    board.HostKeyUp(VK_LEFT, 0);
+    board.HostKeyDown(VK_LWIN, 0);
+    board.HostKeyUp(VK_LWIN, 0);
     for (int i = 0; i < 3; ++i)
-        t.board->HostKeyDown('Z', 0);
-    t.board->HostKeyUp('Z', 0);
-    t.board->HostKeyDown(VK_F7, 0);
-    t.board->HostKeyDown(0x100 | VK_NUMPAD4, 0);
-    t.board->HostKeyDown(VK_DIVIDE, 0);
-    t.Run(10000);
-    EXPECT_EQ(Received(t), (std::vector<uint8_t>{0x1C, 0xF0, 0x1C, 0xE0, 0x6B, 0xE0, 0xF0, 0x6B, 0x1A, 0x1A,
-                                                 0x1A, 0xF0, 0x1A, 0x83, 0x6B, 0xE0, 0x4A}));
+        board.HostKeyDown('Z', 0);
+    board.HostKeyUp('Z', 0);
+    board.HostKeyDown(VK_F7, 0);
+    board.HostKeyDown(0x100 | VK_NUMPAD4, 0);
+    board.HostKeyDown(VK_DIVIDE, 0);
+    RunFor(board, 10000);
+    EXPECT_EQ(Received(board), (std::vector<uint8_t>{0x1C, 0xF0, 0x1C, 0xE0, 0x6B, 0xE0, 0xF0, 0x6B, 0x1A,
+                                                     0x1A, 0x1A, 0xF0, 0x1A, 0x83, 0x6B, 0xE0, 0x4A}));
 }
 
 // The messages are posted whatever the filter says, with lower-case digits;
 // an ignored key posts nothing.
 TEST(KeyTranslation, MessagesWithoutFilterTest) {
-    TestBoard t("kbd_echo");
+    BoardFixture f(io_test::Program("kbd_echo"));
+    TVexaBoard& board = f.board();
     RecordingSink sink(/*enabled=*/false);
-    t.board->HostKeyDown(VK_OEM_1, 0x1b);
-    t.board->HostKeyUp(VK_OEM_1, 0);
-    t.board->HostKeyDown(VK_LWIN, 0);
-    t.board->HostKeyUp(VK_LWIN, 0);
+    board.HostKeyDown(VK_OEM_1, 0x1b);
+    board.HostKeyUp(VK_OEM_1, 0);
+    board.HostKeyDown(VK_LWIN, 0);
+    board.HostKeyUp(VK_LWIN, 0);
     EXPECT_EQ(sink.Texts(DIAG_KB_MOUSE),
               (std::vector<std::string>{"Key Press 0x00ba, 0x001b", "Key Release 0x00ba, 0x0000"}));
 }
 
 // A full queue drops new key bytes; the waiting ones are read intact.
 TEST(KeyTranslation, FullQueueDropsNewKeys) {
-    TestBoard t("kbd_echo"); // interrupts not yet enabled: nothing is read
-    TVexaKeyboard& kb = *t.board->Keyboard();
+    BoardFixture f(io_test::Program("kbd_echo")); // interrupts not yet enabled: nothing is read
+    TVexaBoard& board = f.board();
+    TVexaKeyboard& kb = *board.Keyboard();
     for (int i = 0; i < 31; ++i)
         kb.QueueByte(static_cast<uint8_t>(i + 1));
-    t.board->HostKeyDown('A', 0);
-    t.board->HostKeyUp(VK_LEFT, 0);
-    t.Run(20000);
+    board.HostKeyDown('A', 0);
+    board.HostKeyUp(VK_LEFT, 0);
+    RunFor(board, 20000);
     std::vector<uint8_t> expected;
     for (int i = 0; i < 31; ++i)
         expected.push_back(static_cast<uint8_t>(i + 1));
-    EXPECT_EQ(Received(t), expected);
+    EXPECT_EQ(Received(board), expected);
 }

@@ -7,6 +7,7 @@
 #include "IoTestSupport.h"
 #include "devices/Vexakeyboard.h"
 #include "devices/Vexamouse.h"
+#include "support/BoardFixture.h"
 
 using io_test::RecordingSink;
 
@@ -190,11 +191,12 @@ TEST(Ps2Device, ResetEmptiesQueueAndLogsInOrder) {
 // watched at port 0x01, and the answer read at port 0x02 under the keyboard
 // interrupt.
 TEST(Ps2Device, ResetHandshakeFromZ80Program) {
-    io_test::TestBoard t("ps2_reset");
-    t.Run(200000);
-    EXPECT_EQ(t.Ram(0x8004), 0x00) << "port 0x01 before the transfer";
-    EXPECT_EQ(t.Ram(0x8005), 12) << "rising edges of the device clock";
-    EXPECT_EQ(t.Ram(0x8006), 0x31) << "port 0x01 once the answer waits: clock, data, keyboard data";
-    EXPECT_EQ(t.Word(io_test::KbCount), 3);
-    EXPECT_EQ(t.RamBytes(io_test::KbBuffer, 4), (std::vector<uint8_t>{0xFF, 0xFA, 0xAA, 0x00}));
+    BoardFixture f(io_test::Program("ps2_reset"));
+    TVexaBoard& board = f.board();
+    io_test::RunFor(board, 200000);
+    EXPECT_EQ(board.MainRam[0x8004], 0x00) << "port 0x01 before the transfer";
+    EXPECT_EQ(board.MainRam[0x8005], 12) << "rising edges of the device clock";
+    EXPECT_EQ(board.MainRam[0x8006], 0x31) << "port 0x01 once the answer waits: clock, data, keyboard data";
+    EXPECT_EQ(io_test::RamWord(board, io_test::KbCount), 3);
+    EXPECT_EQ(io_test::RamBytes(board, io_test::KbBuffer, 4), (std::vector<uint8_t>{0xFF, 0xFA, 0xAA, 0x00}));
 }

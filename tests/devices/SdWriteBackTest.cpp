@@ -2,12 +2,14 @@
 // failure reported as success, and the board's questions around it.
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <filesystem>
 #include <random>
 #include <sys/stat.h>
 
 #include "IoTestSupport.h"
 #include "devices/Vexasdmmccard.h"
+#include "support/BoardFixture.h"
 
 using io_test::Pattern;
 using testing_support::ReadFileBytes;
@@ -142,22 +144,31 @@ constexpr char kResetQuestionStart[] =
     "There are writes to the SD Card which have not\ryet been committed to disk. "
     "Should these be\rwritten before a reset is performed?";
 
-// A board whose card image lives in the sub-folder "cards" of its folder.
+// A board whose card image lives in a folder of its own, which a test can
+// take away.
 struct WriteBackBoard {
     explicit WriteBackBoard(const std::string& flags)
-        : image(Pattern(0x800, 7)),
-          t("kbd_echo", "sdcard 0 cards/card.img " + flags + "\n", [this](const fs::path& dir) {
-              fs::create_directory(dir / "cards");
-              WriteFileBytes(dir / "cards" / "card.img", image);
-          }) {}
+        : image(Pattern(0x800, 7)), f(io_test::Program("kbd_echo"), Config(flags)), board(f.board()) {}
 
-    TVexaSDCard& Card() { return *t.board->SdCard(); }
-    fs::path ImagePath() const { return t.dir / "cards" / "card.img"; }
+    std::string Config(const std::string& flags) {
+        WriteFileBytes(ImagePath(), image);
+        return "bootrom rom.bin\nsdcard 0 " + ImagePath().string() + " " + flags + "\n";
+    }
+    TVexaSDCard& Card() { return *board.SdCard(); }
+    fs::path ImagePath() const { return cards / "card.img"; }
     std::vector<uint8_t> OnDisk() const { return ReadFileBytes(ImagePath()); }
-    const std::vector<FakeHost::Box>& Boxes() const { return t.host.boxes; }
+    const std::vector<FakeHost::Box>& Boxes() { return f.host().boxes; }
+    std::deque<MsgAnswer>& Answers() { return f.host().answers; }
+    // Brings the folder back, empty.
+    void RestoreFolder() {
+        fs::remove(cards.Path());
+        fs::create_directory(cards.Path());
+    }
 
+    TempDir cards;
     std::vector<uint8_t> image;
-    io_test::TestBoard t;
+    BoardFixture f;
+    TVexaBoard& board;
 };
 
 bool StartsWith(const std::string& text, const std::string& start) {
@@ -170,7 +181,7 @@ TEST(SdWriteBack, NoWritePromptSavesWithoutAsking) {
     WriteBackBoard b("writeenable nowriteprompt");
     const std::vector<uint8_t> data = Pattern(512, 8);
     WriteBlock(b.Card(), 0x400, data);
-    EXPECT_TRUE(b.t.board->QueryClose());
+    EXPECT_TRUE(b.board.QueryClose());
     EXPECT_TRUE(b.Boxes().empty());
     EXPECT_EQ(b.OnDisk(), WithBlock(b.image, 0x400, data));
 }
@@ -179,17 +190,17 @@ TEST(SdWriteBack, QuestionAnswersAtClose) {
     WriteBackBoard b("writeenable");
     const std::vector<uint8_t> data = Pattern(512, 9);
     WriteBlock(b.Card(), 0, data);
-    b.t.host.answers = {MsgAnswer::Cancel, MsgAnswer::Yes};
-    EXPECT_FALSE(b.t.board->QueryClose());
+    b.Answers() = {MsgAnswer::Cancel, MsgAnswer::Yes};
+    EXPECT_FALSE(b.board.QueryClose());
     EXPECT_EQ(b.OnDisk(), b.image);
     EXPECT_TRUE(b.Card().HasUncommittedWrites());
-    EXPECT_TRUE(b.t.board->QueryClose());
+    EXPECT_TRUE(b.board.QueryClose());
     ASSERT_EQ(b.Boxes().size(), 2u);
     EXPECT_TRUE(StartsWith(b.Boxes()[0].text, kQuitQuestionStart));
     EXPECT_EQ(b.Boxes()[0].caption, "Unwritten SD Card Changes");
     EXPECT_EQ(b.Boxes()[0].buttons, MsgButtons::YesNoCancel);
     EXPECT_EQ(b.OnDisk(), WithBlock(b.image, 0, data));
-    EXPECT_TRUE(b.t.board->QueryClose()); // nothing left to ask about
+    EXPECT_TRUE(b.board.QueryClose()); // nothing left to ask about
     EXPECT_EQ(b.Boxes().size(), 2u);
 }
 
@@ -197,8 +208,8 @@ TEST(SdWriteBack, QuestionAnswersAtClose) {
 TEST(SdWriteBack, WithoutWriteEnableNothingIsWritten) {
     WriteBackBoard b("nowriteprompt");
     WriteBlock(b.Card(), 0, Pattern(512, 10));
-    EXPECT_TRUE(b.t.board->QueryClose());
-    b.t.board->ColdBoot();
+    EXPECT_TRUE(b.board.QueryClose());
+    b.board.ColdBoot();
     EXPECT_TRUE(b.Boxes().empty());
     EXPECT_EQ(b.OnDisk(), b.image);
     EXPECT_EQ(b.Card().Image(), b.image) << "the cold boot reloads the file";
@@ -211,19 +222,19 @@ TEST(SdWriteBack, FailedSaveAtCloseKeepsWritesAndAsksAgain) {
     WriteBackBoard b("writeenable nowriteprompt");
     WriteBlock(b.Card(), 0x200, Pattern(512, 11));
     const std::vector<uint8_t> held = b.Card().Image();
-    BreakFolder(b.t.dir / "cards");
+    BreakFolder(b.cards.Path());
 
-    EXPECT_FALSE(b.t.board->QueryClose());
+    EXPECT_FALSE(b.board.QueryClose());
     ASSERT_EQ(b.Boxes().size(), 1u);
     EXPECT_EQ(b.Boxes()[0].caption, "SD Card Write Failed");
     EXPECT_EQ(b.Boxes()[0].icon, MsgIcon::Error);
-    EXPECT_NE(b.Boxes()[0].text.find("cards/card.img"), std::string::npos) << b.Boxes()[0].text;
+    EXPECT_NE(b.Boxes()[0].text.find(b.ImagePath().string()), std::string::npos) << b.Boxes()[0].text;
     EXPECT_TRUE(b.Card().HasUncommittedWrites());
     EXPECT_EQ(b.Card().Image(), held);
 
-    b.t.host.answers = {MsgAnswer::Yes, MsgAnswer::No};
-    EXPECT_FALSE(b.t.board->QueryClose()); // asked, Yes, failed again
-    EXPECT_TRUE(b.t.board->QueryClose());  // asked, No: discard and close
+    b.Answers() = {MsgAnswer::Yes, MsgAnswer::No};
+    EXPECT_FALSE(b.board.QueryClose()); // asked, Yes, failed again
+    EXPECT_TRUE(b.board.QueryClose());  // asked, No: discard and close
     ASSERT_EQ(b.Boxes().size(), 4u);
     EXPECT_TRUE(StartsWith(b.Boxes()[1].text, kQuitQuestionStart));
     EXPECT_EQ(b.Boxes()[2].caption, "SD Card Write Failed");
@@ -236,34 +247,33 @@ TEST(SdWriteBack, FailedSaveAtCloseKeepsWritesAndAsksAgain) {
 TEST(SdWriteBack, FailedSaveAbandonsColdBoot) {
     WriteBackBoard b("writeenable nowriteprompt");
     const std::vector<uint8_t> data = Pattern(512, 12);
-    b.t.Run(5000);
+    io_test::RunFor(b.board, 5000);
     WriteBlock(b.Card(), 0x600, data);
-    b.t.board->MainRam[0x9000] = 0x77;
-    const uint32_t pc = b.t.board->Regs.PC;
-    BreakFolder(b.t.dir / "cards");
+    b.board.MainRam[0x9000] = 0x77;
+    const uint32_t pc = b.board.Regs.PC;
+    BreakFolder(b.cards.Path());
 
-    b.t.board->ColdBoot();
+    b.board.ColdBoot();
     ASSERT_EQ(b.Boxes().size(), 1u);
     EXPECT_EQ(b.Boxes()[0].caption, "SD Card Write Failed");
-    EXPECT_EQ(b.t.board->MainRam[0x9000], 0x77);
-    EXPECT_EQ(b.t.board->Regs.PC, pc);
-    EXPECT_EQ(b.t.board->sys_irq_enable, 0x81);
+    EXPECT_EQ(b.board.MainRam[0x9000], 0x77);
+    EXPECT_EQ(b.board.Regs.PC, pc);
+    EXPECT_EQ(b.board.sys_irq_enable, 0x81);
     EXPECT_TRUE(b.Card().HasUncommittedWrites());
 
-    fs::remove(b.t.dir / "cards");
-    fs::create_directory(b.t.dir / "cards");
-    b.t.host.answers = {MsgAnswer::Yes};
-    b.t.board->ColdBoot();
+    b.RestoreFolder();
+    b.Answers() = {MsgAnswer::Yes};
+    b.board.ColdBoot();
     ASSERT_EQ(b.Boxes().size(), 2u);
     EXPECT_TRUE(StartsWith(b.Boxes()[1].text, kResetQuestionStart));
-    EXPECT_EQ(b.t.board->MainRam[0x9000], 0);
+    EXPECT_EQ(b.board.MainRam[0x9000], 0);
     EXPECT_EQ(b.OnDisk(), WithBlock(b.image, 0x600, data));
     EXPECT_EQ(b.Card().Image(), WithBlock(b.image, 0x600, data)) << "reloaded from the saved file";
     EXPECT_FALSE(b.Card().HasUncommittedWrites());
 
     // Saving works again, so "nowriteprompt" goes back to not asking.
     WriteBlock(b.Card(), 0, data);
-    b.t.board->ColdBoot();
+    b.board.ColdBoot();
     EXPECT_EQ(b.Boxes().size(), 2u);
     EXPECT_EQ(b.OnDisk(), WithBlock(WithBlock(b.image, 0x600, data), 0, data));
 }
@@ -272,8 +282,8 @@ TEST(SdWriteBack, FailedSaveAbandonsColdBoot) {
 // warning); one whose image is now a folder leaves no card.
 TEST(SdWriteBack, ImageGoneAtColdBoot) {
     WriteBackBoard b("");
-    fs::remove_all(b.t.dir / "cards");
-    b.t.board->ColdBoot();
+    fs::remove_all(b.cards.Path());
+    b.board.ColdBoot();
     ASSERT_EQ(b.Boxes().size(), 1u);
     EXPECT_EQ(b.Boxes()[0].text, "SDCARD image not found, skipping");
     EXPECT_EQ(b.Card().Image(), b.image);

@@ -7,10 +7,12 @@
 #include <thread>
 
 #include "devices/IoTestSupport.h"
+#include "support/BoardFixture.h"
 
 TEST(KeyboardQueueThreads, KeysFromAnotherThreadArriveInOrder) {
-    io_test::TestBoard t("kbd_echo");
-    t.Run(2000); // the program is waiting for keyboard interrupts
+    BoardFixture f(io_test::Program("kbd_echo"));
+    TVexaBoard* board = &f.board();
+    io_test::RunFor(*board, 2000); // the program is waiting for keyboard interrupts
 
     struct Key {
         uint16_t vk;
@@ -31,7 +33,6 @@ TEST(KeyboardQueueThreads, KeysFromAnotherThreadArriveInOrder) {
     std::atomic<int> consumed{0};
     std::atomic<bool> timedOut{false};
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    TVexaBoard* board = t.board.get();
 
     // The producer never lets more than 31 bytes wait, so none is dropped.
     std::thread ui([&] {
@@ -61,11 +62,11 @@ TEST(KeyboardQueueThreads, KeysFromAnotherThreadArriveInOrder) {
     // many bytes the program has taken.
     while (consumed.load() < static_cast<int>(expected.size()) && !timedOut &&
            std::chrono::steady_clock::now() < deadline) {
-        t.Run(1000);
-        consumed.store(t.Word(io_test::KbCount), std::memory_order_release);
+        io_test::RunFor(*board, 1000);
+        consumed.store(io_test::RamWord(*board, io_test::KbCount), std::memory_order_release);
     }
     ui.join();
     ASSERT_FALSE(timedOut);
-    EXPECT_EQ(t.Word(io_test::KbCount), expected.size());
-    EXPECT_EQ(t.RamBytes(io_test::KbBuffer, expected.size()), expected);
+    EXPECT_EQ(io_test::RamWord(*board, io_test::KbCount), expected.size());
+    EXPECT_EQ(io_test::RamBytes(*board, io_test::KbBuffer, expected.size()), expected);
 }
