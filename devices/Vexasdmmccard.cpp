@@ -15,7 +15,7 @@
 namespace {
 
 // Card identification: manufacturer 02, OEM "VX", product "CARD1", revision
-// 1.0, serial 01234567, made December 2010, and the CRC byte.
+// 1.0, serial number 0x01234567, the date field AC 00 and the closing byte.
 constexpr uint8_t kCid[16] = {0x02, 'V',  'X',  'C',  'A',  'R',  'D',  '1',
                               0x10, 0x01, 0x23, 0x45, 0x67, 0xAC, 0x00, 0x01};
 
