@@ -5,6 +5,8 @@
 
 #include "audio/AudioOutput.h"
 
-// Opens the default sound device (SDL_AUDIODRIVER is honoured). When no device
-// opens the result is an output without streams: silence, not an error.
+// Opens the default sound device (SDL_AUDIODRIVER is honoured): one stereo
+// 48 kHz signed 16-bit device whose callback mixes the four channel streams.
+// When no device opens the result is an output without streams: silence, not
+// an error. Never null.
 std::unique_ptr<AudioOutput> OpenHostAudioOutput();
