@@ -165,3 +165,24 @@ TEST(AudioOutput, FifoKeepsOrderBetweenTwoThreads) {
     EXPECT_EQ(firstWrong, -1);
     EXPECT_EQ(fifo.Count(), 0u);
 }
+
+TEST(AudioOutput, SdlDeviceThatStallsLosesItsStreamsUntilItRecovers) {
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    std::unique_ptr<AudioOutput> out = OpenHostAudioOutput();
+    auto* sdl = dynamic_cast<SdlAudioOutput*>(out.get());
+    ASSERT_NE(sdl, nullptr);
+    ASSERT_TRUE(sdl->HasStream(1));
+    SDL_LockAudioDevice(sdl->Device()); // the device thread cannot run its callback
+    std::this_thread::sleep_for(std::chrono::milliseconds(SdlAudioOutput::StallMs + 200));
+    EXPECT_FALSE(sdl->HasStream(1));
+    EXPECT_EQ(sdl->QueuedBytes(1), AudioOutput::NoStream);
+    PushAll(*sdl, 1, std::vector<int16_t>(100, 1)); // dropped, not queued
+    SDL_UnlockAudioDevice(sdl->Device());
+    bool back = false;
+    for (int i = 0; i < 200 && !back; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        back = sdl->HasStream(1);
+    }
+    EXPECT_TRUE(back);
+    EXPECT_EQ(sdl->QueuedBytes(1), 0u);
+}
