@@ -26,7 +26,7 @@ void TVexaAudioSystem::UpdateStreams(int cycles) {
 
     for (int n = 0; n < ChannelCount; ++n) {
         if (!output->HasStream(n)) {
-            if (silentSamples != 0) FillChannel(n, silentSamples, false);
+            if (silentSamples != 0 && channels[n].active) FillChannel(n, silentSamples, false);
             continue;
         }
         // Topped up whenever the stream holds 16,000 bytes or less. Done in 64
