@@ -38,7 +38,8 @@ public:
         const uint32_t r = read_.load(std::memory_order_relaxed);
         const uint32_t w = write_.load(std::memory_order_acquire);
         const size_t n = std::min<size_t>(count, w - r);
-        for (size_t i = 0; i < n; ++i) out[i * stride] += ring_[(r + i) & (Capacity - 1)];
+        for (size_t i = 0; i < n; ++i)
+            out[i * stride] += ring_[(r + i) & (Capacity - 1)];
         read_.store(r + static_cast<uint32_t>(n), std::memory_order_release);
         return n;
     }

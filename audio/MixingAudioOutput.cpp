@@ -21,7 +21,8 @@ void MixingAudioOutput::Mix(int16_t* stereo, size_t frames) {
         // Frame layout is left then right; even channels go right.
         for (int channel = 0; channel < ChannelCount; ++channel)
             fifos_[static_cast<size_t>(channel)].AddTo(sums + ((channel & 1) ? 0 : 1), 2, n);
-        for (size_t i = 0; i < n * 2; ++i) stereo[i] = static_cast<int16_t>(std::clamp(sums[i], -32768, 32767));
+        for (size_t i = 0; i < n * 2; ++i)
+            stereo[i] = static_cast<int16_t>(std::clamp(sums[i], -32768, 32767));
         stereo += n * 2;
         frames -= n;
     }

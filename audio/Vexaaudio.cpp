@@ -21,7 +21,8 @@ void TVexaAudioSystem::UpdateStreams(int cycles) {
     // interrupt keep coming and software waiting for them carries on.
     const uint64_t clockHz = board ? static_cast<uint64_t>(board->ClockHz()) : 36000000u;
     silentClock += static_cast<uint64_t>(std::max(cycles, 0)) * AudioOutput::SampleRate;
-    const uint32_t silentSamples = static_cast<uint32_t>(std::min<uint64_t>(silentClock / clockHz, BufferSamples));
+    const uint32_t silentSamples =
+        static_cast<uint32_t>(std::min<uint64_t>(silentClock / clockHz, BufferSamples));
     silentClock %= clockHz;
 
     for (int n = 0; n < ChannelCount; ++n) {
@@ -46,7 +47,8 @@ void TVexaAudioSystem::FillChannel(int n, uint32_t count, bool push) {
         }
         // Main RAM read directly: no side effects, and the mask keeps every
         // offset inside it (the largest reachable one is 0x5FFFC anyway).
-        const int s = board ? static_cast<int8_t>(board->MainRam[c.position & (TVexaBoard::MainRamSize - 1)]) : 0;
+        const int s =
+            board ? static_cast<int8_t>(board->MainRam[c.position & (TVexaBoard::MainRamSize - 1)]) : 0;
         c.buffer[i] = static_cast<int16_t>(s * c.volume * 2);
         c.step -= 1.0;
         if (c.step < 1.0) {

@@ -14,9 +14,9 @@ class TVexaBoard;
 class TVexaAudioSystem {
 public:
     static constexpr int ChannelCount = 4;
-    static constexpr uint32_t SampleBase = 0x20000;    // main-RAM byte of location 0
-    static constexpr uint32_t BufferSamples = 32000;   // the most one top-up produces
-    static constexpr uint32_t TopUpBytes = 32000;      // fed while twice the queue is at most this
+    static constexpr uint32_t SampleBase = 0x20000;  // main-RAM byte of location 0
+    static constexpr uint32_t BufferSamples = 32000; // the most one top-up produces
+    static constexpr uint32_t TopUpBytes = 32000;    // fed while twice the queue is at most this
     static constexpr uint32_t DefaultFrequency = 31250;
 
     struct Channel {

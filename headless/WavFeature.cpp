@@ -32,10 +32,12 @@ public:
     ~WavFeature() override { Discard(); }
 
     void OnBeforeBoard(HeadlessRunner& runner) override {
-        std::string temp = (FolderOf(path_) / ("." + fs::path(path_).filename().string() + ".XXXXXX")).string();
+        std::string temp =
+            (FolderOf(path_) / ("." + fs::path(path_).filename().string() + ".XXXXXX")).string();
         fd_ = ::mkstemp(temp.data());
         if (fd_ < 0) {
-            error_ = "cannot create a temporary file in " + FolderOf(path_).string() + ": " + std::strerror(errno);
+            error_ =
+                "cannot create a temporary file in " + FolderOf(path_).string() + ": " + std::strerror(errno);
             return;
         }
         tempPath_ = temp;
@@ -53,9 +55,7 @@ public:
         // what the processor has run since.
         baseCount_ = CpuCycleCount.load(std::memory_order_relaxed);
         auto capture = std::make_unique<CaptureAudioOutput>(
-            [this] {
-                return baseCycles_ + (CpuCycleCount.load(std::memory_order_relaxed) - baseCount_);
-            },
+            [this] { return baseCycles_ + (CpuCycleCount.load(std::memory_order_relaxed) - baseCount_); },
             ClockHz, [this](const int16_t* stereo, size_t frames) { Write(stereo, frames); });
         capture_ = capture.get();
         runner.Host().SetAudioOutput(std::move(capture));
@@ -88,7 +88,8 @@ private:
 
     void Write(const int16_t* stereo, size_t frames) {
         if (!file_ || !error_.empty()) return;
-        if (sf_writef_short(file_, stereo, static_cast<sf_count_t>(frames)) != static_cast<sf_count_t>(frames))
+        if (sf_writef_short(file_, stereo, static_cast<sf_count_t>(frames)) !=
+            static_cast<sf_count_t>(frames))
             error_ = std::string("write failed: ") + sf_strerror(file_);
     }
 
@@ -153,4 +154,6 @@ bool CheckWavPath(const std::string& path, std::string* error) {
     return true;
 }
 
-std::unique_ptr<RunFeature> MakeWavFeature(const std::string& path) { return std::make_unique<WavFeature>(path); }
+std::unique_ptr<RunFeature> MakeWavFeature(const std::string& path) {
+    return std::make_unique<WavFeature>(path);
+}

@@ -16,7 +16,8 @@ std::vector<size_t> RunLengths(const Samples& s) {
     std::vector<size_t> runs;
     size_t run = 1;
     for (size_t i = 1; i < s.size(); ++i) {
-        if (s[i] == s[i - 1]) ++run;
+        if (s[i] == s[i - 1])
+            ++run;
         else {
             runs.push_back(run);
             run = 1;
@@ -32,25 +33,29 @@ TEST(AudioChannels, PeriodGivesFrequencyAndTheHoldCount) {
     const struct {
         uint16_t period;
         uint32_t hz;
-    } cases[] = {{1000, 16000}, {0, 31250}, {511, 31250}, {0xFFFF, 244}, {512, 31250}, {1, 31250}, {0xABCD, 363}};
+    } cases[] = {{1000, 16000}, {0, 31250}, {511, 31250}, {0xFFFF, 244},
+                 {512, 31250},  {1, 31250}, {0xABCD, 363}};
     for (const auto& c : cases) {
         f.Write(2, 2, c.period);
         EXPECT_EQ(f.audio->ChannelState(2).frequency, c.hz) << c.period;
         EXPECT_DOUBLE_EQ(f.audio->ChannelState(2).step, 48000.0 / c.hz);
-        EXPECT_EQ(f.sink.messages.back(), FormatC("Channel 2 SampRate set to 0x%04X (%u Hz)", c.period, c.hz));
+        EXPECT_EQ(f.sink.messages.back(),
+                  FormatC("Channel 2 SampRate set to 0x%04X (%u Hz)", c.period, c.hz));
         EXPECT_EQ(f.audio->ReadRegister(0x1A), c.period);
     }
 
     // A ramp, so every source byte shows as its own run of output samples.
     std::vector<int8_t> ramp(100);
-    for (int i = 0; i < 100; ++i) ramp[static_cast<size_t>(i)] = static_cast<int8_t>(i + 1);
+    for (int i = 0; i < 100; ++i)
+        ramp[static_cast<size_t>(i)] = static_cast<int8_t>(i + 1);
     f.Poke(0x20000, ramp);
     f.Write(2, 1, 50);
     f.Write(2, 3, 1);
     f.audio->WriteChannelEnable(0x04);
 
     f.Write(2, 2, 1000); // 16 kHz: every byte held for exactly 3 samples
-    for (size_t run : RunLengths(f.Play(2, 300))) EXPECT_EQ(run, 3u);
+    for (size_t run : RunLengths(f.Play(2, 300)))
+        EXPECT_EQ(run, 3u);
 
     f.Write(2, 2, 0xFFFF); // 244 Hz: held 196 or 197 samples, 196.72 on average
     const std::vector<size_t> runs = RunLengths(f.Play(2, 4000));
@@ -77,7 +82,8 @@ TEST(AudioChannels, VolumeIsLimitedTo64AndScalesSamples) {
     f.Write(0, 1, 2);
     f.Write(0, 2, 1000);
     f.audio->WriteChannelEnable(0x01);
-    EXPECT_EQ(f.Play(0, 12), (Samples{16256, 16256, 16256, -16384, -16384, -16384, -128, -128, -128, 0, 0, 0}));
+    EXPECT_EQ(f.Play(0, 12),
+              (Samples{16256, 16256, 16256, -16384, -16384, -16384, -128, -128, -128, 0, 0, 0}));
 
     f.Write(0, 3, 0x1234); // only the low byte counts
     EXPECT_EQ(f.audio->ChannelState(0).volume, 0x34);
@@ -97,10 +103,12 @@ TEST(AudioChannels, LocationAndDurationLatchAtTheLoopPoint) {
     EXPECT_EQ(f.Play(0, 4), (Samples{20, 20, 20, 22}));
 
     f.Write(0, 0, 0x100);
-    EXPECT_EQ(f.sink.messages.back(), "Channel 0 Location set to 0x0100 (0x00020000)"); // the block still playing
+    EXPECT_EQ(f.sink.messages.back(),
+              "Channel 0 Location set to 0x0100 (0x00020000)"); // the block still playing
     f.Write(0, 1, 2);
     EXPECT_EQ(f.audio->ReadStatus(), 0x01);
-    EXPECT_EQ(f.Play(0, 20), (Samples{22, 22, 40, 40, 40, 42, 42, 42, 44, 44, 44, 46, 46, 46, 40, 40, 40, 42, 42, 42}));
+    EXPECT_EQ(f.Play(0, 20),
+              (Samples{22, 22, 40, 40, 40, 42, 42, 42, 44, 44, 44, 46, 46, 46, 40, 40, 40, 42, 42, 42}));
     EXPECT_EQ(f.audio->ReadStatus(), 0x11);
     EXPECT_EQ(f.audio->ChannelState(0).start, 0x20200u);
     EXPECT_EQ(f.audio->ChannelState(0).length, 4u);
@@ -125,8 +133,8 @@ TEST(AudioChannels, DurationZeroLoopsOnEverySourceStep) {
 TEST(AudioChannels, EnableMaskStartsStopsAndPosts) {
     AudioFixture f;
     f.audio->WriteChannelEnable(0x00); // stops every channel, playing or not
-    EXPECT_EQ(f.sink.messages,
-              (std::vector<std::string>{"Stop Channel: 0", "Stop Channel: 1", "Stop Channel: 2", "Stop Channel: 3"}));
+    EXPECT_EQ(f.sink.messages, (std::vector<std::string>{"Stop Channel: 0", "Stop Channel: 1",
+                                                         "Stop Channel: 2", "Stop Channel: 3"}));
     EXPECT_EQ(f.audio->ReadStatus(), 0x00);
 
     f.sink.messages.clear();
@@ -134,8 +142,8 @@ TEST(AudioChannels, EnableMaskStartsStopsAndPosts) {
     f.Write(0, 3, 1);
     f.sink.messages.clear();
     f.audio->WriteChannelEnable(0xF5); // bits 4-7 ignored
-    EXPECT_EQ(f.sink.messages, (std::vector<std::string>{"Start Channel: 0", "Stop Channel: 1", "Start Channel: 2",
-                                                         "Stop Channel: 3"}));
+    EXPECT_EQ(f.sink.messages, (std::vector<std::string>{"Start Channel: 0", "Stop Channel: 1",
+                                                         "Start Channel: 2", "Stop Channel: 3"}));
     EXPECT_EQ(f.audio->ReadStatus(), 0x05);
 
     f.Play(0, 10);
@@ -149,7 +157,7 @@ TEST(AudioChannels, EnableMaskStartsStopsAndPosts) {
     f.audio->WriteChannelEnable(0x04);
     EXPECT_FALSE(f.audio->ChannelState(0).active);
     EXPECT_EQ(f.audio->ReadStatus() & 0x0F, 0x05); // stopping leaves the start bit
-    EXPECT_EQ(f.Play(0, 6), Samples(6, 0)); // a stopped channel is fed silence
+    EXPECT_EQ(f.Play(0, 6), Samples(6, 0));        // a stopped channel is fed silence
     EXPECT_EQ(f.audio->ChannelState(0).position, position);
 
     f.Write(0, 0, 0x40);
@@ -179,10 +187,10 @@ TEST(AudioChannels, RegistersDecodeAndPostWithTheToolkitFormatter) {
     EXPECT_EQ(f.audio->ReadRegister(0x1E), 0xABCD);
     EXPECT_EQ(f.audio->ReadRegister(0x1F), 0);
     EXPECT_EQ(f.sink.messages,
-              (std::vector<std::string>{"Channel 1 Duration set to 0x00FF",
-                                        "Channel 1 Location set to 0x001A (0x00020000)",
-                                        "Channel 3 SampRate set to 0xABCD (363 Hz)", "Channel 1 Location read",
-                                        "Channel 1 Duration read", "Channel 3 SampRate read", "Channel 3 Volume read"}));
+              (std::vector<std::string>{
+                  "Channel 1 Duration set to 0x00FF", "Channel 1 Location set to 0x001A (0x00020000)",
+                  "Channel 3 SampRate set to 0xABCD (363 Hz)", "Channel 1 Location read",
+                  "Channel 1 Duration read", "Channel 3 SampRate read", "Channel 3 Volume read"}));
 
     f.sink.audioEnabled = false; // type 3 off: stored, nothing posted
     f.sink.messages.clear();
@@ -218,7 +226,8 @@ TEST(AudioChannels, ChannelsWithoutAStreamPlayOnInEmulatedTime) {
     audio.WriteChannelEnable(0x01);
     // 48,000 samples per 36,000,000 T-states: 27 steps of 10,000 are 360
     // samples, 120 source bytes at 16 kHz.
-    for (int i = 0; i < 27; ++i) audio.UpdateStreams(10000);
+    for (int i = 0; i < 27; ++i)
+        audio.UpdateStreams(10000);
     EXPECT_EQ(audio.ChannelState(0).position, 0x20000u + 120);
 
     audio.WriteRegister(0x11, 0); // one-byte passes: a loop every three samples
@@ -238,7 +247,8 @@ TEST(AudioChannels, ADeviceLostMidRunStopsFeedingButNotPlaying) {
     EXPECT_EQ(before, 0x20000u + 1000);
 
     f.output->stream[0] = false;
-    for (int i = 0; i < 27; ++i) f.audio->UpdateStreams(10000);
+    for (int i = 0; i < 27; ++i)
+        f.audio->UpdateStreams(10000);
     EXPECT_EQ(f.output->pushed[0].size(), 3000u);
     EXPECT_EQ(f.audio->ChannelState(0).position, before + 120);
 
@@ -271,7 +281,8 @@ TEST(AudioChannels, NonsenseAtFullSpeedStaysInsideMainRam) {
                 EXPECT_GE(c.position, c.start);
                 EXPECT_LT(c.position, c.start + std::max<uint32_t>(c.length, 1));
                 EXPECT_LT(c.start + c.length, static_cast<uint32_t>(TVexaBoard::MainRamSize));
-                for (size_t size : f.output->pushSizes[static_cast<size_t>(n)]) EXPECT_LE(size, 64000u);
+                for (size_t size : f.output->pushSizes[static_cast<size_t>(n)])
+                    EXPECT_LE(size, 64000u);
                 f.output->pushed[static_cast<size_t>(n)].clear();
                 f.output->pushSizes[static_cast<size_t>(n)].clear();
             }

@@ -18,8 +18,8 @@ namespace {
 constexpr uint64_t CyclesPerFrame = 319488;
 
 void InstallProgram(const TempDir& dir, const std::string& name) {
-    testing_support::WriteFileBytes(dir / "rom.bin",
-                                    testing_support::ReadFileBytes(testing_support::TestProgram("audio", name)));
+    testing_support::WriteFileBytes(
+        dir / "rom.bin", testing_support::ReadFileBytes(testing_support::TestProgram("audio", name)));
     testing_support::WriteFileText(dir / "config.txt", "bootrom rom.bin\n");
 }
 
@@ -76,7 +76,7 @@ TEST(AudioProgram, SquareWavesHaveTheirPitchOnTheirSide) {
     // The channels start before the first audio step; the first 13 frames
     // were played before anything was queued.
     const size_t from = 16;
-    EXPECT_NEAR(Pitch(wav.left, from), 1000.0, 5.0);     // channel 1
+    EXPECT_NEAR(Pitch(wav.left, from), 1000.0, 5.0);      // channel 1
     EXPECT_NEAR(Pitch(wav.right, from), 1000.0 / 3, 2.0); // channel 2
     for (size_t i = from; i < wav.left.size(); ++i) {
         ASSERT_EQ(std::abs(wav.left[i]), 0x40 * 64 * 2) << i;
@@ -109,7 +109,8 @@ TEST(AudioProgram, NonsenseAtEveryAudioPortKeepsTheMachineRunning) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const Wav wav = ReadWav(dir / "noise.wav");
     EXPECT_NEAR(static_cast<double>(wav.left.size()), 20.0 * CyclesPerFrame * 48000 / 36000000, 1.0);
-    EXPECT_NE(testing_support::ReadFileText(dir / "rizediv.log").find("AUDIO\tStart Channel: "), std::string::npos);
+    EXPECT_NE(testing_support::ReadFileText(dir / "rizediv.log").find("AUDIO\tStart Channel: "),
+              std::string::npos);
 }
 
 TEST(AudioProgram, WavIsWrittenWholeOrNotAtAll) {
@@ -121,7 +122,8 @@ TEST(AudioProgram, WavIsWrittenWholeOrNotAtAll) {
 
     // A run that fails at start-up (no config.txt) leaves an earlier file as it was.
     testing_support::WriteFileText(dir / "old.wav", "earlier");
-    const ProcessResult failed = testing_support::RunHeadless(dir.Path(), {"--frames", "1", "--wav", "old.wav"});
+    const ProcessResult failed =
+        testing_support::RunHeadless(dir.Path(), {"--frames", "1", "--wav", "old.wav"});
     EXPECT_EQ(failed.exitCode, 2);
     EXPECT_EQ(testing_support::ReadFileText(dir / "old.wav"), "earlier");
     for (const auto& entry : fs::directory_iterator(dir.Path()))

@@ -74,10 +74,13 @@ public:
         return {output->pushed[channel].begin() + static_cast<long>(before), output->pushed[channel].end()};
     }
     void Poke(uint32_t ramOffset, std::vector<int8_t> bytes) {
-        for (size_t i = 0; i < bytes.size(); ++i) board->MainRam[ramOffset + i] = static_cast<uint8_t>(bytes[i]);
+        for (size_t i = 0; i < bytes.size(); ++i)
+            board->MainRam[ramOffset + i] = static_cast<uint8_t>(bytes[i]);
     }
     // Register reg of channel n.
-    void Write(int n, int reg, uint16_t value) { audio->WriteRegister(static_cast<uint8_t>(0x10 | n << 2 | reg), value); }
+    void Write(int n, int reg, uint16_t value) {
+        audio->WriteRegister(static_cast<uint8_t>(0x10 | n << 2 | reg), value);
+    }
 
     testing_support::TempDir dir;
     testing_support::ScopedCurrentDir cwd;
