@@ -6,14 +6,6 @@ namespace {
 
 using CBOps = CpuTest;
 
-// Distinct values in every register; HL points at 0x5566.
-void Seed(CpuTest& t) {
-    t.m.Regs.BC = 0x1122;
-    t.m.Regs.DE = 0x3344;
-    t.m.Regs.HL = 0x5566;
-    t.m.memory[0x5566] = 0x99;
-}
-
 TEST_F(CBOps, RotatesAndShiftsOnEveryOperandAndValue) {
     m.logAccesses = false;
     for (int op = 0; op < 8; ++op) {
@@ -21,7 +13,7 @@ TEST_F(CBOps, RotatesAndShiftsOnEveryOperandAndValue) {
             const uint8_t opcode = static_cast<uint8_t>(op << 3 | code);
             for (int v = 0; v < 256; ++v) {
                 for (uint8_t f : {0x00, 0xFF}) {
-                    Seed(*this);
+                    SeedRegisters();
                     m.SetAF(0x77, f);
                     SetReg(code, static_cast<uint8_t>(v));
                     uint8_t before[8];
@@ -77,7 +69,7 @@ TEST_F(CBOps, BitTestsEveryBitOfEveryOperand) {
             const uint8_t opcode = static_cast<uint8_t>(0x40 | b << 3 | code);
             for (int v = 0; v < 256; ++v) {
                 for (uint8_t f : {0x00, 0xFF, 0x28}) {
-                    Seed(*this);
+                    SeedRegisters();
                     m.SetAF(0x77, f);
                     SetReg(code, static_cast<uint8_t>(v));
                     Code({0xCB, opcode});
@@ -105,7 +97,7 @@ TEST_F(CBOps, ResAndSetLeaveTheFlags) {
             for (int code = 0; code < 8; ++code) {
                 const uint8_t opcode = static_cast<uint8_t>(0x80 | set << 6 | b << 3 | code);
                 for (uint8_t v : {0x00, 0xFF, 0x5A}) {
-                    Seed(*this);
+                    SeedRegisters();
                     m.SetAF(0x77, 0xA5);
                     SetReg(code, v);
                     Code({0xCB, opcode});

@@ -30,6 +30,13 @@ struct CpuTest : ::testing::Test {
         if (m.accesses.size() < fetches) return {};
         return {m.accesses.begin() + static_cast<std::ptrdiff_t>(fetches), m.accesses.end()};
     }
+    // Distinct values in every register pair; (HL) = 0x99.
+    void SeedRegisters() {
+        m.Regs.BC = 0x1122;
+        m.Regs.DE = 0x3344;
+        m.Regs.HL = 0x5566;
+        m.memory[0x5566] = 0x99;
+    }
     // The 8-bit operand with Z80 code 0-7 (B C D E H L (HL) A).
     uint8_t Reg(int code) const {
         const Z80Registers& r = m.Regs;

@@ -80,29 +80,29 @@ TEST_F(EDOps, AdcAndSbcHLAgainstReference) {
             }
         }
     }
-    // By hand: 0x8000 - 1 overflows to 0x7FFF.
-    m.Regs.HL = 0x8000;
-    m.Regs.DE = 0x0001;
-    m.SetAF(0, 0);
-    Code({0xED, 0x52});
-    m.Step();
-    EXPECT_EQ(m.Regs.HL, 0x7FFFu);
-    EXPECT_EQ(m.F(), 0x16); // H, V, N; S 0
-    // HL - HL - 1 with carry: 0xFFFF, everything borrowed.
-    m.Regs.HL = 0x1234;
-    m.SetAF(0, 0x01);
-    Code({0xED, 0x62});
-    m.Step();
-    EXPECT_EQ(m.Regs.HL, 0xFFFFu);
-    EXPECT_EQ(m.F(), 0x93);
-    // ADC HL,BC to exactly zero: Z, H and C.
-    m.Regs.HL = 0xFFFF;
-    m.Regs.BC = 0x0000;
-    m.SetAF(0, 0x01);
-    Code({0xED, 0x4A});
-    m.Step();
-    EXPECT_EQ(m.Regs.HL, 0u);
-    EXPECT_EQ(m.F(), 0x51);
+    // By hand.
+    struct Case {
+        uint8_t opcode;
+        uint16_t hl, bc, de;
+        uint8_t fIn;
+        uint16_t wantHL;
+        uint8_t wantF;
+    };
+    const Case cases[] = {
+        {0x52, 0x8000, 0x0000, 0x0001, 0x00, 0x7FFF, 0x16}, // SBC HL,DE: H, V, N; S 0
+        {0x62, 0x1234, 0x0000, 0x0000, 0x01, 0xFFFF, 0x93}, // SBC HL,HL with carry: S, H, N, C
+        {0x4A, 0xFFFF, 0x0000, 0x0000, 0x01, 0x0000, 0x51}, // ADC HL,BC to zero: Z, H, C
+    };
+    for (const Case& c : cases) {
+        m.Regs.HL = c.hl;
+        m.Regs.BC = c.bc;
+        m.Regs.DE = c.de;
+        m.SetAF(0, c.fIn);
+        Code({0xED, c.opcode});
+        m.Step();
+        EXPECT_EQ(m.Regs.HL, c.wantHL) << std::hex << int(c.opcode);
+        EXPECT_EQ(m.F(), c.wantF) << std::hex << int(c.opcode);
+    }
 }
 
 TEST_F(EDOps, WordLoadsOfEveryPair) {
@@ -145,8 +145,11 @@ TEST_F(EDOps, NegOnEveryOpcodeAndValue) {
     EXPECT_EQ(m.F(), 0x42); // Z, N; no carry
 }
 
-TEST_F(EDOps, RetnRestoresIff1BeforeTellingTheMachineThenPops) {
-    for (uint8_t opcode : {0x45, 0x55, 0x65, 0x75}) {
+// RETN restores IFF1 from IFF2 before telling the machine; RETI tells the
+// machine and leaves both. Either way the machine hears of it before the pop.
+TEST_F(EDOps, RetnAndRetiTellTheMachineThenPop) {
+    for (uint8_t opcode : {0x45, 0x55, 0x65, 0x75, 0x4D, 0x5D, 0x6D, 0x7D}) {
+        const bool retn = !(opcode & 0x08);
         m.Regs.IFF1 = 0;
         m.Regs.IFF2 = 1;
         m.Regs.SP = 0x7FFE;
@@ -156,24 +159,11 @@ TEST_F(EDOps, RetnRestoresIff1BeforeTellingTheMachineThenPops) {
         EXPECT_EQ(m.Step(), 14);
         EXPECT_EQ(m.Regs.PC, 0x1234u);
         EXPECT_EQ(m.Regs.SP, 0x8000u);
-        EXPECT_EQ(m.Regs.IFF1, 1u);
-        EXPECT_EQ(AfterFetch(2), (std::vector<Access>{{'N', 0, 1}, {'r', 0x7FFE, 0x34}, {'r', 0x7FFF, 0x12}}));
-    }
-}
-
-TEST_F(EDOps, RetiTellsTheMachineThenPopsAndLeavesTheFlipFlops) {
-    for (uint8_t opcode : {0x4D, 0x5D, 0x6D, 0x7D}) {
-        m.Regs.IFF1 = 0;
-        m.Regs.IFF2 = 1;
-        m.Regs.SP = 0x7FFE;
-        m.memory[0x7FFE] = 0x34;
-        m.memory[0x7FFF] = 0x12;
-        Code({0xED, opcode});
-        EXPECT_EQ(m.Step(), 14);
-        EXPECT_EQ(m.Regs.PC, 0x1234u);
-        EXPECT_EQ(m.Regs.IFF1, 0u);
+        EXPECT_EQ(m.Regs.IFF1, retn ? 1u : 0u) << std::hex << int(opcode);
         EXPECT_EQ(m.Regs.IFF2, 1u);
-        EXPECT_EQ(AfterFetch(2), (std::vector<Access>{{'E', 0, 0}, {'r', 0x7FFE, 0x34}, {'r', 0x7FFF, 0x12}}));
+        const Access notice = retn ? Access{'N', 0, 1} : Access{'E', 0, 0};
+        EXPECT_EQ(AfterFetch(2), (std::vector<Access>{notice, {'r', 0x7FFE, 0x34}, {'r', 0x7FFF, 0x12}}))
+            << std::hex << int(opcode);
     }
 }
 
@@ -439,44 +429,38 @@ TEST_F(EDOps, CpirStopsOnAMatchOrWhenBCRunsOut) {
     EXPECT_EQ(m.Regs.HL, 0x4001u);
 }
 
-TEST_F(EDOps, IniUsesTheDecrementedBAndSetsOnlyNAndZ) {
-    m.Regs.BC = 0x0110;
-    m.Regs.HL = 0x5000;
-    m.ports[0x0010] = 0x77;
-    m.SetAF(0, 0xFF);
-    Code({0xED, 0xA2});
-    EXPECT_EQ(m.Step(), 16);
-    EXPECT_EQ(AfterFetch(2), (std::vector<Access>{{'i', 0x0010, 0x77}, {'w', 0x5000, 0x77}}));
-    EXPECT_EQ(m.F(), 0x42);
-    EXPECT_EQ(m.Regs.BC, 0x0010u);
-    EXPECT_EQ(m.Regs.HL, 0x5001u);
-    // IND with B left non-zero: only N.
-    m.Regs.BC = 0x0310;
-    m.ports[0x0210] = 0x66;
-    Code({0xED, 0xAA});
-    m.Step();
-    EXPECT_EQ(AfterFetch(2), (std::vector<Access>{{'i', 0x0210, 0x66}, {'w', 0x5001, 0x66}}));
-    EXPECT_EQ(m.F(), 0x02);
-    EXPECT_EQ(m.Regs.HL, 0x5000u);
-}
-
-TEST_F(EDOps, OutiReadsMemoryThenWritesThePort) {
-    m.Regs.BC = 0x0120;
-    m.Regs.HL = 0x5000;
-    m.memory[0x5000] = 0x3C;
-    m.SetAF(0, 0xFF);
-    Code({0xED, 0xA3});
-    EXPECT_EQ(m.Step(), 16);
-    EXPECT_EQ(AfterFetch(2), (std::vector<Access>{{'r', 0x5000, 0x3C}, {'o', 0x0020, 0x3C}}));
-    EXPECT_EQ(m.F(), 0x42);
-    EXPECT_EQ(m.Regs.HL, 0x5001u);
-    m.Regs.BC = 0x0520;
-    m.memory[0x5001] = 0x4D;
-    Code({0xED, 0xAB}); // OUTD
-    m.Step();
-    EXPECT_EQ(AfterFetch(2), (std::vector<Access>{{'r', 0x5001, 0x4D}, {'o', 0x0420, 0x4D}}));
-    EXPECT_EQ(m.F(), 0x02);
-    EXPECT_EQ(m.Regs.HL, 0x5000u);
+// INI/IND/OUTI/OUTD: B is decremented first and the port uses the new B;
+// INI reads the port before writing memory, OUTI reads memory before writing
+// the port; F is N, plus Z when B reached 0, and nothing else.
+TEST_F(EDOps, SinglePortBlockSteps) {
+    struct Case {
+        uint8_t opcode;
+        uint16_t bc;
+        std::vector<Access> want;
+        uint8_t wantF;
+        uint16_t wantHL;
+    };
+    const Case cases[] = {
+        {0xA2, 0x0110, {{'i', 0x0010, 0x77}, {'w', 0x5000, 0x77}}, 0x42, 0x5001}, // INI
+        {0xAA, 0x0310, {{'i', 0x0210, 0x66}, {'w', 0x5000, 0x66}}, 0x02, 0x4FFF}, // IND
+        {0xA3, 0x0120, {{'r', 0x5000, 0x3C}, {'o', 0x0020, 0x3C}}, 0x42, 0x5001}, // OUTI
+        {0xAB, 0x0520, {{'r', 0x5000, 0x3C}, {'o', 0x0420, 0x3C}}, 0x02, 0x4FFF}, // OUTD
+    };
+    for (const Case& c : cases) {
+        m.Regs.BC = c.bc;
+        m.Regs.HL = 0x5000;
+        m.memory[0x5000] = 0x3C;
+        m.ports[0x0010] = 0x77;
+        m.ports[0x0210] = 0x66;
+        m.SetAF(0x99, 0xFF);
+        Code({0xED, c.opcode});
+        EXPECT_EQ(m.Step(), 16);
+        EXPECT_EQ(AfterFetch(2), c.want) << std::hex << int(c.opcode);
+        EXPECT_EQ(m.F(), c.wantF) << std::hex << int(c.opcode);
+        EXPECT_EQ(m.Regs.BC, c.bc - 0x100u);
+        EXPECT_EQ(m.Regs.HL, c.wantHL);
+        EXPECT_EQ(m.A(), 0x99);
+    }
 }
 
 TEST_F(EDOps, RepeatedPortBlocksCountOnB) {

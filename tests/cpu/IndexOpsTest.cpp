@@ -41,6 +41,16 @@ void Randomise(TestMachine& m, std::mt19937& rng) {
     m.Regs.R = 0;
 }
 
+// Puts the code at `at` in m and makes plain an exact copy that starts at plainPC.
+void Twin(TestMachine& m, TestMachine& plain, std::initializer_list<uint8_t> code, uint16_t at, uint16_t plainPC) {
+    uint16_t a = at;
+    for (uint8_t b : code) m.memory[a++] = b;
+    m.Regs.PC = at;
+    plain.memory = m.memory;
+    plain.Regs = m.Regs;
+    plain.Regs.PC = plainPC;
+}
+
 void ExpectSameState(const TestMachine& a, const TestMachine& b, const char* what, int op) {
     EXPECT_EQ(0, std::memcmp(&a.Regs, &b.Regs, sizeof a.Regs)) << what << " " << std::hex << op;
     EXPECT_TRUE(a.memory == b.memory) << what << " memory " << std::hex << op;
@@ -57,12 +67,7 @@ TEST_F(IndexOps, RegisterFormsActLikeTheHLInstructionOnTheIndexRegister) {
             if (!HasIndexForm(op) || UsesDisplacement(op)) continue;
             for (int sample = 0; sample < 20; ++sample) {
                 Randomise(m, rng);
-                m.memory[0x1000] = prefix;
-                m.memory[0x1001] = static_cast<uint8_t>(op);
-                m.Regs.PC = 0x1000;
-                plain.memory = m.memory;
-                plain.Regs = m.Regs;
-                plain.Regs.PC = 0x1001;
+                Twin(m, plain, {prefix, static_cast<uint8_t>(op)}, 0x1000, 0x1001);
                 // The plain machine's HL is the index register and the other way round.
                 uint32_t& xr = prefixIndex ? plain.Regs.IY : plain.Regs.IX;
                 std::swap(plain.Regs.HL, xr);
@@ -94,14 +99,8 @@ TEST_F(IndexOps, DisplacementFormsActLikeTheHLInstructionOnXPlusD) {
                 const uint16_t address = static_cast<uint16_t>(base + d);
                 (prefixIndex ? m.Regs.IY : m.Regs.IX) = base;
                 m.Regs.HL = address; // so that the plain instruction sees the same H and L
-                m.memory[0x1000] = prefix;
-                m.memory[0x1001] = static_cast<uint8_t>(op);
-                m.memory[0x1002] = static_cast<uint8_t>(d);
-                m.Regs.PC = 0x1000;
-                plain.memory = m.memory;
+                Twin(m, plain, {prefix, static_cast<uint8_t>(op), static_cast<uint8_t>(d)}, 0x1000, 0x1002);
                 plain.memory[0x1002] = static_cast<uint8_t>(op); // n, if any, stays at 0x1003
-                plain.Regs = m.Regs;
-                plain.Regs.PC = 0x1002;
                 const int spent = m.Step();
                 plain.Step();
                 plain.Regs.R += 1;
@@ -206,12 +205,7 @@ TEST_F(IndexOps, IgnoredPrefixThenTheSameInstructionAlone) {
             if (HasIndexForm(op) || op == 0xCB) continue;
             for (int sample = 0; sample < 4; ++sample) {
                 Randomise(m, rng);
-                m.memory[0x0FFF] = prefix;
-                m.memory[0x1000] = static_cast<uint8_t>(op);
-                m.Regs.PC = 0x0FFF;
-                plain.memory = m.memory;
-                plain.Regs = m.Regs;
-                plain.Regs.PC = 0x1000;
+                Twin(m, plain, {prefix, static_cast<uint8_t>(op)}, 0x0FFF, 0x1000);
                 const uint32_t r = m.Regs.R;
                 const int first = m.Step();
                 EXPECT_EQ(first, op == 0x76 ? 19 : 0) << std::hex << op;
@@ -298,13 +292,11 @@ TEST_F(IndexOps, EveryIndexCBOpcode) {
             for (uint8_t v : {0x00, 0x01, 0x80, 0xA5, 0xFF}) {
                 for (uint8_t f : {0x00, 0xFF}) {
                     const int8_t d = (op & 1) ? -3 : 4;
+                    SeedRegisters();
                     m.Regs.IX = 0x3000;
                     m.Regs.IY = 0x4000;
                     const uint16_t address = static_cast<uint16_t>((prefix == 0xDD ? 0x3000 : 0x4000) + d);
                     m.memory[address] = v;
-                    m.Regs.BC = 0x1122;
-                    m.Regs.DE = 0x3344;
-                    m.Regs.HL = 0x5566;
                     m.SetAF(0x77, f);
                     const Z80Registers before = m.Regs;
                     Code({prefix, 0xCB, static_cast<uint8_t>(d), static_cast<uint8_t>(op)});

@@ -38,10 +38,7 @@ TEST_F(MainOps, AluImmediateAgainstReferenceForEveryInput) {
 TEST_F(MainOps, AluRegisterAndMemoryOperands) {
     for (int opcode = 0x80; opcode < 0xC0; ++opcode) {
         const int op = (opcode >> 3) & 7, src = opcode & 7;
-        m.Regs.BC = 0x0113;
-        m.Regs.DE = 0x2F80;
-        m.Regs.HL = 0x4E7F;
-        m.memory[0x4E7F] = 0x9C;
+        SeedRegisters();
         m.SetAF(0x3A, 0x01);
         const uint8_t v = Reg(src);
         Code({static_cast<uint8_t>(opcode)});
@@ -50,7 +47,7 @@ TEST_F(MainOps, AluRegisterAndMemoryOperands) {
         EXPECT_EQ(m.A(), want.a) << std::hex << opcode;
         EXPECT_EQ(m.F(), want.f) << std::hex << opcode;
         if (src == 6) {
-            EXPECT_EQ(AfterFetch(1), (std::vector<Access>{{'r', 0x4E7F, 0x9C}}));
+            EXPECT_EQ(AfterFetch(1), (std::vector<Access>{{'r', 0x5566, 0x99}}));
         }
     }
 }
@@ -91,9 +88,7 @@ TEST_F(MainOps, IncDecEveryValueOnEveryOperand) {
             const uint8_t opcode = static_cast<uint8_t>(0x04 | code << 3 | dec);
             for (int v = 0; v < 256; ++v) {
                 for (uint8_t f : {0x00, 0xFF}) {
-                    m.Regs.BC = 0x1122;
-                    m.Regs.DE = 0x3344;
-                    m.Regs.HL = 0x5566;
+                    SeedRegisters();
                     m.SetAF(0x77, f);
                     SetReg(code, static_cast<uint8_t>(v));
                     Code({opcode});
@@ -297,10 +292,7 @@ TEST_F(MainOps, LoadRegisterToRegisterForAll63Forms) {
     for (int opcode = 0x40; opcode < 0x80; ++opcode) {
         if (opcode == 0x76) continue;
         const int dst = (opcode >> 3) & 7, src = opcode & 7;
-        m.Regs.BC = 0x1122;
-        m.Regs.DE = 0x3344;
-        m.Regs.HL = 0x5566;
-        m.memory[0x5566] = 0x99;
+        SeedRegisters();
         m.SetAF(0x77, 0xA5);
         const uint8_t v = Reg(src);
         uint8_t before[8];

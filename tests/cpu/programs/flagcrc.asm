@@ -219,22 +219,8 @@ f_patterns:     db 0x00, 0xFF, 0x28, 0xD7
 ; CB rotates and shifts of B (SLL included): every value, F all zeros and all ones.
 group_rotate:
                 call crc_init
-                ld a,0xCB
-                ld (b_slot),a
                 xor a
-                ld (op_i),a
-rot_op_loop:
-                ld a,(op_i)
-                rlca
-                rlca
-                rlca
-                ld (b_slot+1),a
-                call b_all_values
-                ld hl,op_i
-                inc (hl)
-                ld a,(hl)
-                cp 8
-                jr nz,rot_op_loop
+                call cb_eight_ops
                 ld de,name_rotate
                 jp crc_report
 
@@ -255,25 +241,33 @@ group_incdec:
 ; BIT 0,B ... BIT 7,B.
 group_bit:
                 call crc_init
+                ld a,0x40
+                call cb_eight_ops
+                ld de,name_bit
+                jp crc_report
+
+; Runs b_all_values for the eight CB opcodes A | y << 3 on B (y = 0..7).
+cb_eight_ops:
+                ld (cb_base),a
                 ld a,0xCB
                 ld (b_slot),a
                 xor a
                 ld (op_i),a
-bit_loop:
+cb_op_loop:
                 ld a,(op_i)
                 rlca
                 rlca
                 rlca
-                or 0x40
+                ld hl,cb_base
+                or (hl)
                 ld (b_slot+1),a
                 call b_all_values
                 ld hl,op_i
                 inc (hl)
                 ld a,(hl)
                 cp 8
-                jr nz,bit_loop
-                ld de,name_bit
-                jp crc_report
+                jr nz,cb_op_loop
+                ret
 
 ; Runs b_one on every value, each with F all zeros and then all ones.
 b_all_values:
@@ -478,6 +472,7 @@ crc_no_xor:
 
 crc:            ds 4
 op_i:           db 0
+cb_base:        db 0
 val_i:          db 0
 f_in:           db 0
 p_first:        dw 0
