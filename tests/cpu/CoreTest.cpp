@@ -183,7 +183,7 @@ TEST(CpuCore, LoadAFromRefreshCombinesCounterAndBit7OfTheLastLoad) {
 // ---------------------------------------------------------------------------
 // Interrupts
 
-struct InterruptFixture : ::testing::Test {
+struct CpuInterrupt : ::testing::Test {
     TestMachine m;
     void SetUp() override {
         m.Regs.PC = 0x1234;
@@ -195,14 +195,14 @@ struct InterruptFixture : ::testing::Test {
     }
 };
 
-TEST_F(InterruptFixture, NothingForMinusOne) {
+TEST_F(CpuInterrupt, NothingForMinusOne) {
     const Z80Registers before = m.Regs;
     m.Interrupt(-1);
     EXPECT_EQ(0, std::memcmp(&before, &m.Regs, sizeof before));
     EXPECT_TRUE(m.accesses.empty());
 }
 
-TEST_F(InterruptFixture, MaskableIgnoredWhileDisabled) {
+TEST_F(CpuInterrupt, MaskableIgnoredWhileDisabled) {
     m.Regs.IFF1 = 0;
     m.Regs.IM = 1;
     const Z80Registers before = m.Regs;
@@ -212,7 +212,7 @@ TEST_F(InterruptFixture, MaskableIgnoredWhileDisabled) {
     EXPECT_TRUE(m.accesses.empty());
 }
 
-TEST_F(InterruptFixture, NmiIsTakenEvenWhileDisabledAndKeepsIFF2) {
+TEST_F(CpuInterrupt, NmiIsTakenEvenWhileDisabledAndKeepsIFF2) {
     for (uint32_t iff : {0u, 1u}) {
         SetUp();
         m.Regs.IFF1 = iff;
@@ -228,7 +228,7 @@ TEST_F(InterruptFixture, NmiIsTakenEvenWhileDisabledAndKeepsIFF2) {
     }
 }
 
-TEST_F(InterruptFixture, ModeOneIsRst38ChargedElevenOutsideTick) {
+TEST_F(CpuInterrupt, ModeOneIsRst38ChargedElevenOutsideTick) {
     m.Regs.IM = 1;
     m.Interrupt(0x47);
     EXPECT_EQ(m.Regs.PC, 0x0038u);
@@ -238,7 +238,7 @@ TEST_F(InterruptFixture, ModeOneIsRst38ChargedElevenOutsideTick) {
     EXPECT_EQ(m.accesses, (std::vector<Access>{{'w', 0x7FFE, 0x34}, {'w', 0x7FFF, 0x12}}));
 }
 
-TEST_F(InterruptFixture, ModeTwoReadsTheVectorAfterPushing) {
+TEST_F(CpuInterrupt, ModeTwoReadsTheVectorAfterPushing) {
     m.Regs.IM = 2;
     m.Regs.I = 0x12;
     m.memory[0x1201] = 0xCD;
@@ -258,7 +258,7 @@ TEST_F(InterruptFixture, ModeTwoReadsTheVectorAfterPushing) {
     EXPECT_EQ(m.Regs.PC, 0x2211u);
 }
 
-TEST_F(InterruptFixture, ModeZeroExecutesTheDataBusByte) {
+TEST_F(CpuInterrupt, ModeZeroExecutesTheDataBusByte) {
     m.Regs.IM = 0;
     m.Interrupt(0xCF); // RST 08h
     EXPECT_EQ(m.Regs.PC, 0x0008u);
@@ -276,7 +276,7 @@ TEST_F(InterruptFixture, ModeZeroExecutesTheDataBusByte) {
     EXPECT_EQ(m.CycleBudget, 1000 - 10);
 }
 
-TEST_F(InterruptFixture, TakenAfterTheTickWithoutPassingItsCostToTick) {
+TEST_F(CpuInterrupt, TakenAfterTheTickWithoutPassingItsCostToTick) {
     m.Regs.IM = 1;
     m.Regs.PC = 0x1000; // NOPs
     m.irqLine = 0xFF;
@@ -291,7 +291,7 @@ TEST_F(InterruptFixture, TakenAfterTheTickWithoutPassingItsCostToTick) {
     EXPECT_EQ(m.CycleBudget, 0);
 }
 
-TEST_F(InterruptFixture, WhileHaltedTheReturnAddressIsAfterTheHalt) {
+TEST_F(CpuInterrupt, WhileHaltedTheReturnAddressIsAfterTheHalt) {
     for (int value : {-2, 1}) {
         SetUp();
         m.Regs.IM = 1;
@@ -309,7 +309,7 @@ TEST_F(InterruptFixture, WhileHaltedTheReturnAddressIsAfterTheHalt) {
     }
 }
 
-TEST_F(InterruptFixture, MaskableWhileHaltedAndDisabledLeavesTheHalt) {
+TEST_F(CpuInterrupt, MaskableWhileHaltedAndDisabledLeavesTheHalt) {
     m.Regs.IFF1 = 0;
     m.Regs.PC = 0x2000;
     m.memory[0x2000] = 0x76;
