@@ -4,13 +4,16 @@
 
 #include <CLI/CLI.hpp>
 
+#include <string>
+
 #include "headless/KeyFeature.h"
 
 class HeadlessRunner;
 
 // Values of the feature options, filled in by CLI11.
 struct FeatureOptions {
-    KeyOptions keys;
+    std::string wavPath; // --wav: record the sound output
+    KeyOptions keys;     // --key, --type
 };
 
 void AddFeatureOptions(CLI::App& app, FeatureOptions& options);
