@@ -416,7 +416,7 @@ bool TVexaBoard::CommitSdImage() {
 // Asks whether uncommitted card writes should be saved first. Returns false
 // when the caller must stop: the user cancelled, or saving failed (the writes
 // are kept, and the next attempt asks again even under "nowriteprompt" so that
-// the user can choose to discard them).
+// the user can choose to discard them). The CPU thread must be paused.
 bool TVexaBoard::AskToCommit(const char* question) {
     if (!SdWriteEnable || !sdCard->HasUncommittedWrites()) return true;
     MsgAnswer answer = MsgAnswer::Yes;
@@ -429,6 +429,7 @@ bool TVexaBoard::AskToCommit(const char* question) {
         lastCommitFailed = !CommitSdImage();
         return !lastCommitFailed;
     }
+    lastCommitFailed = false; // the user chose to discard the writes
     return true;
 }
 
@@ -519,7 +520,16 @@ void TVexaBoard::ColdBoot() {
     ResumeCpu();
 }
 
-bool TVexaBoard::QueryClose() { return AskToCommit(kQuitQuestion); }
+// The card image is read while the CPU thread is parked, and it stays parked
+// when the window may close, so that no write slips in between the answer and
+// Shutdown.
+bool TVexaBoard::QueryClose() {
+    if (!SdWriteEnable) return true; // nothing is ever written back
+    PauseCpu();
+    const bool mayClose = AskToCommit(kQuitQuestion);
+    if (!mayClose) ResumeCpu();
+    return mayClose;
+}
 
 void TVexaBoard::WriteDump(const char* name, const uint8_t* data, size_t size) {
     std::string error;

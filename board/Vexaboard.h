@@ -66,6 +66,10 @@ public:
     void WriteVideoSpace(uint16_t address, uint8_t value);
 
     void ColdBoot();
+    // True when the window may close: no card writes wait, or they were saved
+    // or discarded as the user chose. With "writeenable" it parks the CPU
+    // thread first and leaves it parked when it returns true (Shutdown comes
+    // next). A failed save shows a box and returns false.
     bool QueryClose();
     // Stops both threads and writes the four dumps. Throws std::runtime_error
     // naming the file when a dump cannot be written.

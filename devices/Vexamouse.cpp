@@ -1,4 +1,10 @@
 #include "devices/Vexamouse.h"
 
+#include "diag/Diag.h"
+
 void TVexaMouse::ReceiveByte(uint8_t) {}
-void TVexaMouse::Reset() { TVexaPS2Device::Reset(); }
+
+void TVexaMouse::Reset() {
+    DIAG_POST_C(DIAG_KB_MOUSE, "Mouse Reset");
+    TVexaPS2Device::Reset();
+}

@@ -7,6 +7,9 @@
 
 class TVexaPS2Device {
 public:
+    static constexpr int QueueSize = 32;    // 31 bytes can wait; one slot tells full from empty
+    static constexpr int HalfPeriod = 1150; // CPU cycles per device clock edge
+
     TVexaPS2Device();
 
     virtual void ReceiveByte(uint8_t b) = 0; // a complete byte from the host
@@ -18,12 +21,17 @@ public:
         if (!receiving) return HasData();
         return TickReceiving(cycles);
     }
-    // Producer side of the output queue: the CPU thread (replies) or the UI
-    // thread (host keys).
+
+    // The output queue has one producer and one consumer, each owning one
+    // index, so neither side locks: the producer is whoever feeds the device
+    // (the UI thread with host keys), the consumer the CPU thread.
+    // QueueByte is the producer side: the byte is dropped when 31 are waiting.
     void QueueByte(uint8_t b);
+    // Consumer side: the next byte, or 0 when none is waiting.
     uint8_t ReadQueuedByte();
     bool HasData() const {
-        return readIndex.load(std::memory_order_acquire) != writeIndex.load(std::memory_order_acquire);
+        return replyPos != replyEnd ||
+               readIndex.load(std::memory_order_relaxed) != writeIndex.load(std::memory_order_acquire);
     }
     bool DeviceClock() const { return deviceClock; }
     bool DeviceData() const { return deviceData; }
@@ -32,12 +40,37 @@ public:
 protected:
     ~TVexaPS2Device() = default;
 
+    static constexpr int MaxReply = 4;
+    // The device's own reply, made on the CPU thread: every waiting byte is
+    // dropped and the reply is read before anything the producer adds
+    // afterwards. The CPU thread is the consumer, so the reply is kept on the
+    // consumer's side instead of competing with the producer for its index.
+    void ReplaceQueue(const uint8_t* bytes, int count);
+
 private:
     bool TickReceiving(int cycles);
+    void ResetPort();
 
-    bool receiving = false;
+    // Lines: true = released (high).
+    bool hostClock = true;
+    bool hostData = true;
     bool deviceClock = false;
     bool deviceData = false;
-    std::atomic<uint8_t> readIndex{0};
-    std::atomic<uint8_t> writeIndex{0};
+
+    int32_t CycleAccumulator = 0;
+    uint8_t bitCount = 0;
+    uint8_t shiftRegister = 0;
+    bool parityBit = true;
+    bool receiving = false;
+
+    // Set whenever a byte is queued or taken, cleared by the acknowledge; it
+    // only decides whether the acknowledge is logged.
+    std::atomic<bool> irqLogFlag{false};
+
+    uint8_t reply[MaxReply] = {}; // consumer-only: read before the queue
+    uint8_t replyPos = 0;
+    uint8_t replyEnd = 0;
+    uint8_t queue[QueueSize] = {};
+    std::atomic<uint8_t> readIndex{0};  // written only by the consumer
+    std::atomic<uint8_t> writeIndex{0}; // written only by the producer (and by Reset, with both sides still)
 };

@@ -2,11 +2,24 @@
 // card image held in memory until it is committed back to its file.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class TVexaSDCard {
 public:
+    static constexpr int BlockSize = 512;
+    static constexpr int ResponseQueueSize = 1024;
+    static constexpr uint32_t CsdSizeUnit = 0x40000; // 256 KB per unit of the CSD's C_SIZE
+    // Writes may grow the image up to the largest card the CSD can describe
+    // (a 12-bit C_SIZE of 256 KB units), or the loaded size if that is larger,
+    // so that a program gone wild cannot make it take all the host's memory.
+    static constexpr uint64_t MaxGrownSize = 4096ull * CsdSizeUnit;
+    // Block addresses are 32-bit byte offsets: a larger image could not be
+    // reached, so it is not loaded.
+    static constexpr uint64_t MaxImageSize = 0x100000000ull;
+
     TVexaSDCard();
     ~TVexaSDCard();
 
@@ -18,14 +31,62 @@ public:
 
     // Replaces the image with the file's contents; no card when it cannot be read.
     void LoadImage(const std::string& path);
-    // Writes the image back to path; true when it reached the disk whole.
+    // Writes the image back to path; true when it reached the disk whole. On
+    // failure the file is left as it was and the writes stay uncommitted.
     bool CommitImage(const std::string& path);
-    bool HasUncommittedWrites() const;
-    bool HasImage() const;
+    bool HasUncommittedWrites() const { return uncommitted.load(std::memory_order_acquire); }
+    bool HasImage() const { return hasImage; }
+    // The image as the card holds it (for tests and the debugger).
+    const std::vector<uint8_t>& Image() const { return image; }
     // Why the last CommitImage failed.
-    const std::string& CommitError() const;
+    const std::string& CommitError() const { return commitError; }
 
-    bool TakeReadLamp();
-    bool TakeWriteLamp();
+    bool TakeReadLamp() { return readLamp.exchange(false, std::memory_order_relaxed); }
+    bool TakeWriteLamp() { return writeLamp.exchange(false, std::memory_order_relaxed); }
     void Reset();
+
+private:
+    enum State : uint8_t {
+        Idle = 0,
+        Argument1 = 1,
+        Crc = 5,
+        WaitToken = 6,
+        ReceiveBlock = 7,
+    };
+
+    void Execute();
+    void ExecuteAppCommand();
+    void ReadBlock();
+    void StartWrite();
+    void WriteDataByte(uint8_t b);
+    void EmptyQueue();
+    void Queue(uint8_t b);
+    void QueueBytes(const uint8_t* bytes, int count);
+
+    // The card contents and the current position (block reads and writes
+    // start at the command's argument and advance one byte at a time).
+    std::vector<uint8_t> image;
+    bool hasImage = false;
+    uint64_t position = 0;
+    uint64_t sizeLimit = MaxGrownSize;
+    bool blockRejected = false; // the current write block lies beyond sizeLimit
+
+    uint8_t state = Idle;
+    uint8_t command = 0;
+    uint32_t argument = 0;
+    bool appCommand = false;
+    uint16_t blockCount = 0;
+
+    uint8_t responses[ResponseQueueSize] = {};
+    uint16_t responseWrite = 0;
+    uint16_t responseRead = 0;
+
+    // Read by the UI thread (status bar, close question) while the CPU thread sets them.
+    std::atomic<bool> readLamp{false};
+    std::atomic<bool> writeLamp{false};
+    std::atomic<bool> uncommitted{false};
+
+    uint8_t selectLatch = 0;  // port 0x06 bits 2 and 3
+    uint8_t controlLatch = 0; // port 0x05 bits 6 and 7; nothing reads them
+    std::string commitError;
 };

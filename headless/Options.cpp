@@ -8,6 +8,7 @@
 void AddFeatureOptions(CLI::App& app, FeatureOptions& options) {
     app.add_option("--wav", options.wavPath,
                    "Write the stereo mix the sound device would play (48 kHz, 16-bit) to this WAV file");
+    AddKeyOptions(app, options.keys);
 }
 
 bool InstallFeatures(HeadlessRunner& runner, const FeatureOptions& options) {
@@ -19,5 +20,5 @@ bool InstallFeatures(HeadlessRunner& runner, const FeatureOptions& options) {
         }
         runner.AddFeature(MakeWavFeature(options.wavPath));
     }
-    return true;
+    return InstallKeyEvents(runner, options.keys);
 }

@@ -6,11 +6,14 @@
 
 #include <string>
 
+#include "headless/KeyFeature.h"
+
 class HeadlessRunner;
 
 // Values of the feature options, filled in by CLI11.
 struct FeatureOptions {
     std::string wavPath; // --wav: record the sound output
+    KeyOptions keys;     // --key, --type
 };
 
 void AddFeatureOptions(CLI::App& app, FeatureOptions& options);

@@ -89,6 +89,14 @@ int HeadlessRunner::Run() {
     bool ok = true;
     for (auto& feature : features_) ok = feature->OnFinish(*this) && ok;
 
+    // The close question, as the window asks it: card writes are saved or
+    // dropped as config.txt and --answer say. A close the board refuses
+    // (Cancel, or a save that failed) cannot hold the run open, so it fails it.
+    if (!board_->QueryClose()) {
+        std::fprintf(stderr, "SD card writes were not written back to %s\n", board_->SdImagePath.c_str());
+        ok = false;
+    }
+
     DiagForm.store(nullptr, std::memory_order_release);
     try {
         board_->Shutdown();

@@ -68,7 +68,8 @@ std::vector<std::string> ProgramLog() {
 
 std::string AsLogFile(const std::vector<std::string>& lines) {
     std::string text;
-    for (const std::string& line : lines) text += line + "\r\n";
+    for (const std::string& line : lines)
+        text += line + "\r\n";
     return text;
 }
 
@@ -77,10 +78,11 @@ void ExpectResults(const std::vector<uint8_t>& ram) {
     const std::vector<uint8_t> expected = {
         0x00, 0xA2, 0xA3, 0x11, 0x22, 0x00, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, // link
         0x34, 0x12, 0x00, 0xFF, 0xFC, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, // maths
-        0x04, 0x00, 0x03, 0x5A,                                         // timer, done
+        0x04, 0x00, 0x03, 0x5A,                                           // timer, done
     };
-    EXPECT_EQ(std::vector<uint8_t>(ram.begin() + 0x8000, ram.begin() + 0x8000 + static_cast<long>(expected.size())),
-              expected);
+    EXPECT_EQ(
+        std::vector<uint8_t>(ram.begin() + 0x8000, ram.begin() + 0x8000 + static_cast<long>(expected.size())),
+        expected);
 }
 
 TEST(BootRomEndToEnd, ConfigurationLinkTimerInterruptAndMathsAssist) {
@@ -103,8 +105,9 @@ TEST(BootRomEndToEnd, SecondColdBootReportsTheCutImage) {
     ExpectResults(ReadFileBytes(dir / "main.ram"));
     std::vector<std::string> lines = ProgramLog();
     const std::vector<std::string> again = lines;
-    lines.push_back("PIC\tEEPROM image data.bin cut: 4 of 8 bytes loaded at 0x7fffc, the last 4 bytes run past the "
-                    "end of the EEPROM");
+    lines.push_back(
+        "PIC\tEEPROM image data.bin cut: 4 of 8 bytes loaded at 0x7fffc, the last 4 bytes run past the "
+        "end of the EEPROM");
     lines.insert(lines.end(), again.begin(), again.end());
     EXPECT_EQ(ReadFileText(dir / "rizediv.log"), AsLogFile(lines));
 }

@@ -12,7 +12,8 @@
 class DiagCapture {
 public:
     explicit DiagCapture(std::initializer_list<int> types) : log("") {
-        for (int t : types) log.SetFilter(t, true);
+        for (int t : types)
+            log.SetFilter(t, true);
         DiagForm.store(&log, std::memory_order_release);
     }
     ~DiagCapture() { DiagForm.store(nullptr, std::memory_order_release); }
@@ -22,7 +23,8 @@ public:
     // The texts posted since the last call.
     std::vector<std::string> Take() {
         std::vector<std::string> texts;
-        for (const DiagRow& row : log.Rows()) texts.push_back(row.text);
+        for (const DiagRow& row : log.Rows())
+            texts.push_back(row.text);
         log.Clear();
         return texts;
     }

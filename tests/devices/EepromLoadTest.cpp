@@ -8,8 +8,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "devices/Vexapic.h"
 #include "DiagCapture.h"
+#include "devices/Vexapic.h"
 #include "support/BoardFixture.h"
 #include "support/TestFiles.h"
 
@@ -23,7 +23,8 @@ constexpr uint8_t Untouched = 0xEE;
 
 std::vector<uint8_t> Image(size_t size) {
     std::vector<uint8_t> bytes(size);
-    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(i * 7 + 1 + (i >> 9));
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<uint8_t>(i * 7 + 1 + (i >> 9));
     return bytes;
 }
 
@@ -60,9 +61,11 @@ TEST(EepromLoad, NothingIsEverStoredOutsideTheEeprom) {
         {"ends exactly at the end", 0x7FFF0, 16, 0x7FFF0, 16, ""},
         {"whole EEPROM", 0, 0x80000, 0, 0x80000, ""},
         {"cut at the end", 0x7FFF8, 16, 0x7FFF8, 8,
-         "EEPROM image %s cut: 8 of 16 bytes loaded at 0x7fff8, the last 8 bytes run past the end of the EEPROM"},
+         "EEPROM image %s cut: 8 of 16 bytes loaded at 0x7fff8, the last 8 bytes run past the end of the "
+         "EEPROM"},
         {"larger than the EEPROM", 0, 0x80010, 0, 0x80000,
-         "EEPROM image %s cut: 524288 of 524304 bytes loaded at 0x00000, the last 16 bytes run past the end of the "
+         "EEPROM image %s cut: 524288 of 524304 bytes loaded at 0x00000, the last 16 bytes run past the end "
+         "of the "
          "EEPROM"},
         {"unparsable offset", -1, 16, 0, 0,
          "EEPROM image %s not loaded: offset -1 is not an EEPROM address, 16 bytes skipped"},
@@ -128,7 +131,8 @@ TEST(EepromLoad, LaterImagesOverwriteOnlyTheirOwnRange) {
     pic.LoadEeprom((dir / "a.bin").string(), 0x100);
     pic.LoadEeprom((dir / "b.bin").string(), 0x102);
     const uint8_t expected[] = {0, 0xAA, 0xAA, 0xBB, 0xBB, 0xBB, 0xBB, 0xAA, 0xAA, 0};
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(pic.Eeprom[0xFF + i], expected[i]) << i;
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(pic.Eeprom[0xFF + i], expected[i]) << i;
 }
 
 // The board loads the image on every cold boot. The first one runs inside the
@@ -139,12 +143,14 @@ TEST(EepromLoad, ColdBootLoadsConfiguredImagesAndReportsWhatDidNotFit) {
     const std::string path = (images / "data.bin").string();
     const std::vector<uint8_t> image = Image(16);
     WriteFileBytes(path, image);
-    BoardFixture machine({0x76}, "bootrom rom.bin\neeprom 7FFF8 " + path + "\neeprom 0x10 " + path + "\neeprom 20 " +
-                                     path + "\n");
+    BoardFixture machine({0x76}, "bootrom rom.bin\neeprom 7FFF8 " + path + "\neeprom 0x10 " + path +
+                                     "\neeprom 20 " + path + "\n");
     TVexaBoard& board = machine.board();
     TVexaPIC& pic = *board.Pic();
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(pic.Eeprom[0x7FFF8 + i], image[static_cast<size_t>(i)]);
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(pic.Eeprom[0x20 + i], image[static_cast<size_t>(i)]);
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(pic.Eeprom[0x7FFF8 + i], image[static_cast<size_t>(i)]);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(pic.Eeprom[0x20 + i], image[static_cast<size_t>(i)]);
     EXPECT_EQ(pic.Eeprom[0x10], 0);
 
     DiagCapture diag{DIAG_PIC};
@@ -162,10 +168,12 @@ TEST(EepromLoad, ColdBootLoadsConfiguredImagesAndReportsWhatDidNotFit) {
     board.ColdBoot();
     EXPECT_EQ(pic.State, TVexaPIC::WaitPreamble);
     EXPECT_EQ(pic.Eeprom[0x7FFF8], image[0]);
-    EXPECT_EQ(diag.Take(),
-              (Texts{"EEPROM image " + path +
-                         " cut: 8 of 16 bytes loaded at 0x7fff8, the last 8 bytes run past the end of the EEPROM",
-                     "EEPROM image " + path + " not loaded: offset -1 is not an EEPROM address, 16 bytes skipped"}));
+    EXPECT_EQ(
+        diag.Take(),
+        (Texts{"EEPROM image " + path +
+                   " cut: 8 of 16 bytes loaded at 0x7fff8, the last 8 bytes run past the end of the EEPROM",
+               "EEPROM image " + path +
+                   " not loaded: offset -1 is not an EEPROM address, 16 bytes skipped"}));
     EXPECT_TRUE(machine.host().boxes.empty());
 }
 

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "devices/Vexamathsassist.h"
 #include "DiagCapture.h"
+#include "devices/Vexamathsassist.h"
 #include "support/BoardFixture.h"
 
 namespace {
@@ -33,16 +33,16 @@ struct ProductCase {
 
 TEST(MathsAssist, ResultIsBits14To29OfTheSignedProduct) {
     const ProductCase cases[] = {
-        {5, 0x4000, 0x1234, 0x1234},   // 1.0 x m
-        {0, 0x2000, 0x0100, 0x0080},   // 0.5 x 0x100
+        {5, 0x4000, 0x1234, 0x1234},    // 1.0 x m
+        {0, 0x2000, 0x0100, 0x0080},    // 0.5 x 0x100
         {0x82, 0xC000, 0x0100, 0xFF00}, // -1.0 x 0x100 = -0x100
-        {255, 0x7FFF, 0x7FFF, 0xFFFC}, // p = 0x3FFF0001
-        {7, 0x8000, 0x8000, 0x0000},   // p = 2^30: bit 30 falls outside
-        {8, 0x8000, 0x7FFF, 0x0002},   // p = 0xC0008000
-        {9, 0xFFFF, 0x0001, 0xFFFF},   // p = -1
+        {255, 0x7FFF, 0x7FFF, 0xFFFC},  // p = 0x3FFF0001
+        {7, 0x8000, 0x8000, 0x0000},    // p = 2^30: bit 30 falls outside
+        {8, 0x8000, 0x7FFF, 0x0002},    // p = 0xC0008000
+        {9, 0xFFFF, 0x0001, 0xFFFF},    // p = -1
         {10, 0x0000, 0x7FFF, 0x0000},
-        {11, 0x0001, 0x3FFF, 0x0000},  // below 2^14 rounds towards minus infinity...
-        {12, 0xFFFF, 0x3FFF, 0xFFFF},  // ...also for negative products
+        {11, 0x0001, 0x3FFF, 0x0000}, // below 2^14 rounds towards minus infinity...
+        {12, 0xFFFF, 0x3FFF, 0xFFFF}, // ...also for negative products
     };
     for (const ProductCase& c : cases) {
         SCOPED_TRACE(c.entry);
@@ -117,7 +117,8 @@ TEST(MathsAssist, TableOffsetsWrapAtTheTableSize) {
 
 TEST(MathsAssist, ResetEmptiesTheTable) {
     TVexaMathsAssist maths;
-    for (int e = 0; e < 256; ++e) SetEntry(maths, e, 0x4000);
+    for (int e = 0; e < 256; ++e)
+        SetEntry(maths, e, 0x4000);
     maths.SelectIndex(9);
     SetMultiplier(maths, 0x1000);
     ASSERT_EQ(Result(maths), 0x1000);
@@ -151,10 +152,10 @@ TEST(MathsAssist, BoardMemoryMapReachesTheUnit) {
     EXPECT_EQ(board.ReadMem(0x0705), 0xFF);
     EXPECT_EQ(board.MainRam[0x0704], 0);
     EXPECT_EQ(board.MainRam[0x0705], 0);
-    EXPECT_EQ(diag.Take(), (Texts{"Table Entry 130 set to 0x0000", "Table Entry 130 set to 0xffffc000",
-                                  "Table Index 0x82 selected", "Multiplier Value set to: 0x0000",
-                                  "Multiplier Value set to: 0x0100", "Maths Result LSB: 0x00",
-                                  "Maths Result MSB: 0xff"}));
+    EXPECT_EQ(diag.Take(),
+              (Texts{"Table Entry 130 set to 0x0000", "Table Entry 130 set to 0xffffc000",
+                     "Table Index 0x82 selected", "Multiplier Value set to: 0x0000",
+                     "Multiplier Value set to: 0x0100", "Maths Result LSB: 0x00", "Maths Result MSB: 0xff"}));
 
     // The whole table window, both ends.
     board.WriteMem(0x0600, 0x11);

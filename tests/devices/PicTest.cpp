@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "devices/Vexapic.h"
 #include "DiagCapture.h"
+#include "devices/Vexapic.h"
 
 namespace {
 
@@ -19,11 +19,13 @@ void SendBit(TVexaPIC& pic, bool bit) {
 }
 
 void SendByte(TVexaPIC& pic, uint8_t b) {
-    for (int i = 7; i >= 0; --i) SendBit(pic, ((b >> i) & 1) != 0);
+    for (int i = 7; i >= 0; --i)
+        SendBit(pic, ((b >> i) & 1) != 0);
 }
 
 void SendBytes(TVexaPIC& pic, const std::vector<uint8_t>& bytes) {
-    for (uint8_t b : bytes) SendByte(pic, b);
+    for (uint8_t b : bytes)
+        SendByte(pic, b);
 }
 
 void Pulse(TVexaPIC& pic) {
@@ -102,7 +104,8 @@ TEST(PicLink, EveryCommandPostsItsMessageAfterItsLastByteAndReturnsToThePreamble
         EXPECT_EQ(diag.Take(), Texts{"Received Valid 0x88 Preamble"});
 
         // Nothing is said before the last byte of the command.
-        for (size_t i = 0; i + 1 < c.bytes.size(); ++i) SendByte(pic, c.bytes[i]);
+        for (size_t i = 0; i + 1 < c.bytes.size(); ++i)
+            SendByte(pic, c.bytes[i]);
         EXPECT_EQ(diag.Take(), Texts{});
         EXPECT_NE(pic.State, TVexaPIC::WaitPreamble);
         SendByte(pic, c.bytes.back());
@@ -168,7 +171,8 @@ TEST(PicLink, BurstAddressWrapsAtTheEndOfTheEeprom) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.address);
         TVexaPIC pic;
-        for (int i = 0; i < TVexaPIC::EepromSize; ++i) pic.Eeprom[i] = static_cast<uint8_t>(i * 7 + (i >> 8));
+        for (int i = 0; i < TVexaPIC::EepromSize; ++i)
+            pic.Eeprom[i] = static_cast<uint8_t>(i * 7 + (i >> 8));
         StartBurst(pic, c.address, c.length);
         for (int offset : c.offsets) {
             Pulse(pic);
@@ -181,7 +185,8 @@ TEST(PicLink, BurstAddressWrapsAtTheEndOfTheEeprom) {
 TEST(PicLink, BurstOfLengthZeroNeverCompletes) {
     DiagCapture diag{DIAG_PIC};
     TVexaPIC pic;
-    for (int i = 0; i < 2000; ++i) pic.Eeprom[0x100 + i] = static_cast<uint8_t>(i * 13 + 1);
+    for (int i = 0; i < 2000; ++i)
+        pic.Eeprom[0x100 + i] = static_cast<uint8_t>(i * 13 + 1);
     StartBurst(pic, 0x100, 0);
     diag.Take();
     for (int i = 0; i < 2000; ++i) {
@@ -196,7 +201,8 @@ TEST(PicLink, BurstOfLengthZeroNeverCompletes) {
     // overflows its counters (the sanitizer build checks the latter).
     pic.Remaining = INT32_MIN + 1;
     pic.Value = INT32_MAX;
-    for (int i = 0; i < 3; ++i) Pulse(pic);
+    for (int i = 0; i < 3; ++i)
+        Pulse(pic);
     EXPECT_EQ(pic.Remaining, INT32_MIN);
     EXPECT_EQ(pic.State, TVexaPIC::Burst);
     EXPECT_EQ(pic.ReadData(), pic.Eeprom[1]); // INT32_MAX, then wrapped: 0x7FFFF, 0x00000, 0x00001
@@ -223,7 +229,8 @@ TEST(PicLink, OnlyRisingClockEdgesCount) {
 
     // Holding the clock high while the data line toggles shifts nothing.
     pic.WriteLines(true, true);
-    for (int i = 0; i < 20; ++i) pic.WriteLines(true, (i & 1) != 0);
+    for (int i = 0; i < 20; ++i)
+        pic.WriteLines(true, (i & 1) != 0);
     EXPECT_EQ(pic.BitCount, 1);
 
     // During a burst too, one byte per rising edge however long the clock stays up.
@@ -290,7 +297,8 @@ TEST(PicLink, ResetRestartsTheLinkButKeepsEepromRemainingAndDataByte) {
     // The clock counts as low after a reset, so the first high write is an edge.
     pic.WriteLines(true, true);
     EXPECT_EQ(pic.BitCount, 1);
-    for (int i = 0; i < 7; ++i) SendBit(pic, false);
+    for (int i = 0; i < 7; ++i)
+        SendBit(pic, false);
     EXPECT_EQ(diag.Take(), Texts{"Received Invalid Preamble: 0x80"});
 
     // A reset part-way through an argument drops it.

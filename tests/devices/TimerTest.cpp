@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "devices/Vexatimer.h"
 #include "DiagCapture.h"
+#include "devices/Vexatimer.h"
 
 namespace {
 
@@ -59,7 +59,8 @@ TEST(Timer, FlagStaysUntilClearedAndIsAnnouncedOncePerRaise) {
     DiagCapture diag{DIAG_TIMER};
     TVexaTimer timer;
     timer.WriteSeed(0xFF);
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(timer.Tick(256), true);
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(timer.Tick(256), true);
     EXPECT_EQ(timer.Counter, 0xFF);
     EXPECT_EQ(diag.Take(), (Texts{"New Seed Value: 0xff", "Timer Elapsed, IRQ Set"}));
 
@@ -146,7 +147,8 @@ TEST(Timer, AgreesWithStepByStepCounting) {
             timer.ClearIrq();
             model.flag = false;
         } else {
-            const int cycles = r < 6 ? static_cast<int>(random() % 300000) : 4 + static_cast<int>(random() % 20);
+            const int cycles =
+                r < 6 ? static_cast<int>(random() % 300000) : 4 + static_cast<int>(random() % 20);
             model.Tick(cycles);
             ASSERT_EQ(timer.Tick(cycles), model.flag) << "step " << i;
         }
