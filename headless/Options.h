@@ -4,10 +4,15 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cstdint>
+#include <string>
+
 class HeadlessRunner;
 
 // Values of the feature options, filled in by CLI11.
 struct FeatureOptions {
+    std::string screenshot;          // --screenshot FILE.png
+    uint64_t screenshotEvery = 0;    // --screenshot-every N (frames)
 };
 
 void AddFeatureOptions(CLI::App& app, FeatureOptions& options);
