@@ -19,7 +19,8 @@ void SetError(std::string* error, const std::string& text) {
 
 } // namespace
 
-bool EncodeFramePng(const uint32_t* argb, int width, int height, std::vector<uint8_t>& png, std::string* error) {
+bool EncodeFramePng(const uint32_t* argb, int width, int height, std::vector<uint8_t>& png,
+                    std::string* error) {
     if (width <= 0 || height <= 0) {
         SetError(error, "empty frame");
         return false;
@@ -83,7 +84,8 @@ bool ReadFramePng(const std::string& path, std::vector<uint32_t>& argb, int& wid
         png_image_free(&image);
         return false;
     }
-    for (uint32_t& pixel : argb) pixel |= 0xFF000000u;
+    for (uint32_t& pixel : argb)
+        pixel |= 0xFF000000u;
     width = static_cast<int>(image.width);
     height = static_cast<int>(image.height);
     return true;

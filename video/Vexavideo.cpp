@@ -305,6 +305,6 @@ void TVexaVideo::WriteLineCopStart(uint16_t address, uint8_t v) {
     } else {
         lineCopStart = static_cast<uint16_t>((lineCopStart & 0x00FF) | v << 8);
     }
-    DIAG_POST_TOOLKIT(DIAG_VIDEO, "LineCop Start Address set to 0x%5.5x (%s)", LineCopProgramBase + lineCopStart,
-                      lineCopRun ? "running" : "stopped");
+    DIAG_POST_TOOLKIT(DIAG_VIDEO, "LineCop Start Address set to 0x%5.5x (%s)",
+                      LineCopProgramBase + lineCopStart, lineCopRun ? "running" : "stopped");
 }

@@ -49,9 +49,13 @@ public:
     bool IsRasterIrqPending() const { return rasterFlag; }
 
     uint8_t ReadVramWindow(uint16_t address) const { return vram[(videoPage << 13) | (address & 0x1FFFu)]; }
-    void WriteVramWindow(uint16_t address, uint8_t value) { vram[(videoPage << 13) | (address & 0x1FFFu)] = value; }
+    void WriteVramWindow(uint16_t address, uint8_t value) {
+        vram[(videoPage << 13) | (address & 0x1FFFu)] = value;
+    }
     // A 64 KB bank chosen by video page bits 3-5, the whole 16-bit address used.
-    void WriteVramDirect(uint16_t address, uint8_t value) { vram[((videoPage & 0x38u) << 13) | address] = value; }
+    void WriteVramDirect(uint16_t address, uint8_t value) {
+        vram[((videoPage & 0x38u) << 13) | address] = value;
+    }
     void WriteSpriteWindow(uint16_t address, uint8_t value) {
         spriteRam[(spritePage << 12) | (address & 0xFFFu)] = value;
         spriteCountdown = SpriteCountdownStart;

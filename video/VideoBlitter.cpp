@@ -6,7 +6,9 @@
 namespace {
 
 // A 10-bit two's-complement modulo as a signed value (-512..511).
-int32_t SignedModulo(uint16_t bits) { return (bits & 0x200) ? static_cast<int32_t>(bits) - 0x400 : bits; }
+int32_t SignedModulo(uint16_t bits) {
+    return (bits & 0x200) ? static_cast<int32_t>(bits) - 0x400 : bits;
+}
 
 } // namespace
 
@@ -30,14 +32,18 @@ void TVexaVideo::WriteBlitterRegister(uint16_t address, uint8_t v) {
         break;
     case 0x9: blitSourceBank = v & 7; break;
     case 0xA: blitDestBank = v & 7; break;
-    default: DIAG_POST_TOOLKIT(DIAG_VIDEO, "Unknown Blitter Register 0x%3.3x set to 0x%2.2x", address, v); break;
+    default:
+        DIAG_POST_TOOLKIT(DIAG_VIDEO, "Unknown Blitter Register 0x%3.3x set to 0x%2.2x", address, v);
+        break;
     }
 }
 
 void TVexaVideo::Blit() {
     // Bank bit 0 and the control bit both give address bit 16: they are ORed.
-    const uint32_t source = ((static_cast<uint32_t>(blitSourceBank) << 16) | (blitControl & 0x10u) << 12) + blitSource;
-    const uint32_t dest = ((static_cast<uint32_t>(blitDestBank) << 16) | (blitControl & 0x20u) << 11) + blitDest;
+    const uint32_t source =
+        ((static_cast<uint32_t>(blitSourceBank) << 16) | (blitControl & 0x10u) << 12) + blitSource;
+    const uint32_t dest =
+        ((static_cast<uint32_t>(blitDestBank) << 16) | (blitControl & 0x20u) << 11) + blitDest;
     const int32_t sourceModulo = SignedModulo(blitSourceModulo), destModulo = SignedModulo(blitDestModulo);
     if (DiagEnabled(DIAG_VIDEO)) {
         DiagSendToolkit(DIAG_VIDEO, "Begin Blit from 0x%6.6x to 0x%6.6x", source, dest);

@@ -12,7 +12,8 @@ void ComposeFrame(const TVexaVideo& video, uint32_t* out) {
         const uint32_t* palette = video.linePalette[y];
         const uint8_t* playfield = video.lineBuffer[y];
         if (!sprites) {
-            for (int x = FirstColumn; x < EndColumn; ++x) *out++ = palette[playfield[x]];
+            for (int x = FirstColumn; x < EndColumn; ++x)
+                *out++ = palette[playfield[x]];
             continue;
         }
         const uint16_t* cells = video.spriteLineBuffer[y];

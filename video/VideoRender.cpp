@@ -30,7 +30,17 @@ inline uint64_t Load64(const uint8_t* p) {
     std::memcpy(&v, p, sizeof v);
     return v;
 }
-inline void Store64(uint8_t* p, uint64_t v) { std::memcpy(p, &v, sizeof v); }
+inline void Store64(uint8_t* p, uint64_t v) {
+    std::memcpy(p, &v, sizeof v);
+}
+
+// Each byte of `over` that is non-zero replaces the byte of `under`.
+inline uint64_t MergeNonZeroBytes(uint64_t under, uint64_t over) {
+    constexpr uint64_t Low7 = 0x7F7F7F7F7F7F7F7Full, High = 0x8080808080808080ull;
+    const uint64_t nonZero = (((over & Low7) + Low7) | over) & High; // top bit of each non-zero byte
+    const uint64_t mask = (nonZero >> 7) * 0xFF;
+    return (under & ~mask) | (over & mask);
+}
 
 } // namespace
 
@@ -42,8 +52,10 @@ void TVexaVideo::ProcessLines() {
             if (rasterLine >= FirstPaletteLine)
                 std::memcpy(linePalette[rasterLine], hostPalette[livePalette], sizeof linePalette[0]);
             RenderSpriteLine();
-            if (videoMode == ModeTile) RenderTileLine();
-            else RenderBitmapLine();
+            if (videoMode == ModeTile)
+                RenderTileLine();
+            else
+                RenderBitmapLine();
             uint8_t* row = lineBuffer[rasterLine];
             std::memset(row + right, 0, 16);
             if (blankLeft16) std::memset(row + left, 0, 16);
@@ -68,11 +80,16 @@ void TVexaVideo::RenderBitmapLine() {
         std::memset(row + VisibleFirstColumn, 0, VisibleColumns);
         return;
     }
-    if (rasterLine >= bottom) std::memset(row + VisibleFirstColumn, 0, VisibleColumns);
-    else if (videoMode == ModePlanar) RenderPlanarWindow(row);
-    else RenderChunkyLine();
-    if (planeModulo == 0xFF) bitmapCounter = 0;
-    else bitmapCounter += planeModulo;
+    if (rasterLine >= bottom)
+        std::memset(row + VisibleFirstColumn, 0, VisibleColumns);
+    else if (videoMode == ModePlanar)
+        RenderPlanarWindow(row);
+    else
+        RenderChunkyLine();
+    if (planeModulo == 0xFF)
+        bitmapCounter = 0;
+    else
+        bitmapCounter += planeModulo;
 }
 
 // One planar line: each plane contributes one byte per eight window pixels,
@@ -89,7 +106,8 @@ void TVexaVideo::RenderPlanarWindow(uint8_t* row) {
         const uint32_t* planes = planeAddress + planeSet * 8;
         const uint32_t counter = static_cast<uint32_t>(bitmapCounter);
         const uint32_t first = planes[0] + counter;
-        for (int i = 0; i < bytes; ++i) Store64(out + 8 * i, PlaneExpansion[vram[(first + i) & VramMask]]);
+        for (int i = 0; i < bytes; ++i)
+            Store64(out + 8 * i, PlaneExpansion[vram[(first + i) & VramMask]]);
         for (int p = 1; p <= planeCount; ++p) {
             const uint32_t start = planes[p] + counter;
             for (int i = 0; i < bytes; ++i)
@@ -173,15 +191,25 @@ void TVexaVideo::RenderTilePlayfield(int pf, uint8_t* out, bool front) {
         // A tile row is aligned to its own size, so it never straddles the
         // end of VRAM once its start has wrapped.
         const uint8_t* src =
-            vram + ((bank + tile * static_cast<uint32_t>(size * size) + static_cast<uint32_t>(ty * size)) & VramMask);
-        if (opaque) {
-            if (!flipX) std::memcpy(out, src, static_cast<size_t>(size));
-            else std::reverse_copy(src, src + size, out);
-        } else {
-            for (int x = 0; x < size; ++x) {
-                const uint8_t pixel = src[flipX ? size - 1 - x : x];
-                if (pixel != 0) out[x] = pixel;
+            vram + ((bank + tile * static_cast<uint32_t>(size * size) + static_cast<uint32_t>(ty * size)) &
+                    VramMask);
+        // Eight pixels at a time; a horizontal flip reverses the bytes of each
+        // word and the order of the words.
+        uint64_t words[2] = {Load64(src), size == 16 ? Load64(src + 8) : 0};
+        if (flipX) {
+            const uint64_t first = __builtin_bswap64(words[0]);
+            if (size == 16) {
+                words[0] = __builtin_bswap64(words[1]);
+                words[1] = first;
+            } else {
+                words[0] = first;
             }
+        }
+        for (int w = 0; w < size / 8; ++w) {
+            if (opaque)
+                Store64(out + 8 * w, words[w]);
+            else
+                Store64(out + 8 * w, MergeNonZeroBytes(Load64(out + 8 * w), words[w]));
         }
     }
 }

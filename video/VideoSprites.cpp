@@ -60,13 +60,20 @@ void TVexaVideo::RenderSpriteLine() {
     for (int n = first; n <= last; ++n) {
         const Sprite& s = sprites[n];
         if (line < s.y || line >= s.y + s.height) continue;
-        const uint32_t image = static_cast<uint32_t>(s.definition) * 256 + static_cast<uint32_t>(line - s.y) * 16;
-        // Cells past column 511 are dropped.
-        const int cells = std::min(SpriteWidth, LineWidth - 1 - s.x);
+        // An image row starts on a 16-byte boundary, so once its start has
+        // wrapped within sprite RAM the whole row lies inside it.
+        const uint8_t* image =
+            spriteRam +
+            ((static_cast<uint32_t>(s.definition) * 256 + static_cast<uint32_t>(line - s.y) * 16) &
+             SpriteRamMask);
         uint16_t* out = row + s.x + 1;
+        // Cells past column 511 are dropped. Cell by cell without branches:
+        // wider words would reload cells that the previous sprite has just
+        // stored at another alignment, which stalls.
+        const int cells = std::min(SpriteWidth, LineWidth - 1 - s.x);
         for (int j = 0; j < cells; ++j) {
-            const uint8_t pixel = spriteRam[(image + static_cast<uint32_t>(j)) & SpriteRamMask];
-            if (pixel != 0) out[j] = pixel;
+            const uint16_t pixel = image[j];
+            out[j] = static_cast<uint16_t>(pixel | (out[j] & -static_cast<uint16_t>(pixel == 0)));
         }
     }
 }

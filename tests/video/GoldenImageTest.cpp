@@ -20,7 +20,9 @@ using namespace testing_support;
 
 namespace {
 
-fs::path GoldenDir() { return fs::path(VEXA_TEST_SOURCE_DIR) / "video" / "golden"; }
+fs::path GoldenDir() {
+    return fs::path(VEXA_TEST_SOURCE_DIR) / "video" / "golden";
+}
 
 std::vector<std::string> GoldenCases() {
     std::vector<std::string> names;

@@ -14,8 +14,10 @@ bool GoldenRebaseline = false;
 int main(int argc, char** argv) {
     int kept = 1;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--rebaseline") == 0) GoldenRebaseline = true;
-        else argv[kept++] = argv[i];
+        if (std::strcmp(argv[i], "--rebaseline") == 0)
+            GoldenRebaseline = true;
+        else
+            argv[kept++] = argv[i];
     }
     argc = kept;
     if (const char* env = std::getenv("VEXA_REBASELINE"); env != nullptr && std::strcmp(env, "1") == 0)
