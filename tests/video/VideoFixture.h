@@ -1,44 +1,33 @@
-// A board built in a private folder, with a recording host and a diagnostics
-// sink that keeps every message, for driving the video chip through the same
-// operations the board calls.
+// The shared board fixture with a log that takes every diagnostic type, and
+// helpers for driving the video chip through the same operations the board
+// calls.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "audio/AudioOutput.h"
-#include "board/Vexaboard.h"
-#include "diag/Diag.h"
-#include "support/FakeHost.h"
-#include "support/TestFiles.h"
+#include "support/BoardFixture.h"
 #include "video/Vexavideo.h"
 
-class RecordingSink : public DiagSink {
-public:
-    bool IsTypeEnabled(int) const override { return true; }
-    void AddMessage(int type, const std::string& text) override { messages.emplace_back(type, text); }
-    std::vector<std::pair<int, std::string>> messages;
-};
+using Texts_ = std::vector<std::string>;
 
 class VideoTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        testing_support::WriteFileText(dir_ / "config.txt", "bootrom boot.rom\n");
-        testing_support::WriteFileBytes(dir_ / "boot.rom", {0x76, 0x18, 0xFD}); // halt; jr $-1
-        cwd_ = std::make_unique<testing_support::ScopedCurrentDir>(dir_.Path());
-        board_ = std::make_unique<TVexaBoard>(&host_, /*startThreads=*/false);
-        DiagForm.store(&sink_, std::memory_order_release);
+    VideoTest() : fixture_({0x76, 0x18, 0xFD}) { // halt; jr $-1
+        std::vector<int> all;
+        for (int type = 0; type < DiagTypeCount; ++type)
+            all.push_back(type);
+        log_ = &fixture_.InstallLog(all);
     }
-    void TearDown() override { DiagForm.store(nullptr, std::memory_order_release); }
 
-    TVexaBoard& Board() { return *board_; }
-    TVexaVideo& Video() { return *board_->Video(); }
+    TVexaBoard& Board() { return fixture_.board(); }
+    TVexaVideo& Video() { return *Board().Video(); }
+    FakeHost& Host() { return fixture_.host(); }
     // A CPU write through the memory map.
-    void Write(uint16_t address, uint8_t value) { board_->WriteMem(address, value); }
+    void Write(uint16_t address, uint8_t value) { Board().WriteMem(address, value); }
     // Completes n raster lines.
     void Lines(int n) { Video().Tick(n * TVexaVideo::CyclesPerLine); }
     // Runs to the start of the given line of the next frame (or this one when
@@ -60,19 +49,10 @@ protected:
         Write(0x202, 0x2C);
     }
 
-    std::vector<std::string> Texts() const {
-        std::vector<std::string> texts;
-        for (const auto& m : sink_.messages)
-            texts.push_back(m.second);
-        return texts;
-    }
-    void ClearMessages() { sink_.messages.clear(); }
+    std::vector<std::string> Texts() const { return fixture_.Messages(); }
+    int FirstType() const { return log_->Rows().at(0).type; }
+    void ClearMessages() { log_->Clear(); }
 
-    testing_support::TempDir dir_;
-    std::unique_ptr<testing_support::ScopedCurrentDir> cwd_;
-    FakeHost host_;
-    RecordingSink sink_;
-    std::unique_ptr<TVexaBoard> board_;
+    BoardFixture fixture_;
+    DiagLog* log_ = nullptr;
 };
-
-using Texts_ = std::vector<std::string>;

@@ -41,7 +41,7 @@ TEST_F(LineCopTest, WritesWithTheIncrementBitReachConsecutiveRegisters) {
     Start(0);
     EXPECT_EQ(Video().RasterLine(), 0); // a fresh raster waits at line 0: this line runs it
     Lines(1);
-    EXPECT_EQ(host_.Panel(12), "LEGACY");
+    EXPECT_EQ(Host().Panel(12), "LEGACY");
     EXPECT_EQ(Texts(), (Texts_{"LineCop Start Address set to 0x70000 (stopped)",
                                "LineCop Start Address set to 0x70000 (running)", "vreg_vidctrl Set to 0x01",
                                "Display Height from 8 to 224", "Y Scroll for Playfield 0 set to 0x05"}));
@@ -82,7 +82,7 @@ TEST_F(LineCopTest, StoppingInsideARunFinishesTheRunFromTheNewStart) {
     Start(0x0380);
     Lines(1);
     EXPECT_FALSE(Video().LineCopRunning());
-    EXPECT_EQ(host_.Panel(15), "IDLE");
+    EXPECT_EQ(Host().Panel(15), "IDLE");
     EXPECT_EQ(Video().paletteRam[1], 6);
     Write(0x002, 0x00);
     ToLine(0);

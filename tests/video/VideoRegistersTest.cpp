@@ -10,11 +10,12 @@ TEST_F(VideoTest, RegisterGroupsRepeatAndReportWithUpperCaseHex) {
     Write(0x200, 0x55);
     Write(0x2AB, 0x05);
     Write(0x21B, 0xFE);
-    EXPECT_EQ(Texts(), (Texts_{"vreg_vidctrl Set to 0x01", "vreg_vidctrl Set to 0x00",
-                               "Register 0x288 set to 0x12", "(Line-Draw) Register 0x2AB set to 0x05",
-                               "Unknown Blitter Register 0x21B set to 0xFE"}));
-    EXPECT_EQ(host_.Panel(12), "PLANAR");
-    EXPECT_EQ(sink_.messages[0].first, DIAG_VIDEO);
+    EXPECT_EQ(Texts(),
+              (Texts_{"vreg_vidctrl Set to 0x01", "vreg_vidctrl Set to 0x00", "Register 0x288 set to 0x12",
+                      "Multiplier Value set to: 0x0034", "(Line-Draw) Register 0x2AB set to 0x05",
+                      "Unknown Blitter Register 0x21B set to 0xFE"}));
+    EXPECT_EQ(Host().Panel(12), "PLANAR");
+    EXPECT_EQ(FirstType(), DIAG_VIDEO);
 }
 
 TEST_F(VideoTest, VidCtrlSetsPanelsByMode) {
@@ -29,8 +30,8 @@ TEST_F(VideoTest, VidCtrlSetsPanelsByMode) {
     for (const auto& c : cases) {
         Write(0x20C, c.ext);
         Write(0x201, c.vidctrl);
-        EXPECT_EQ(host_.Panel(9), c.active) << std::hex << int(c.vidctrl);
-        EXPECT_EQ(host_.Panel(12), c.mode) << std::hex << int(c.vidctrl);
+        EXPECT_EQ(Host().Panel(9), c.active) << std::hex << int(c.vidctrl);
+        EXPECT_EQ(Host().Panel(12), c.mode) << std::hex << int(c.vidctrl);
     }
 }
 
@@ -38,7 +39,7 @@ TEST_F(VideoTest, ExtVidCtrlNamesTheTileModeWhileABitmapModeKeepsRunning) {
     Write(0x201, 0x00); // planar, one plane
     Video().vram[0] = 0x80;
     Write(0x20C, 0x01);
-    EXPECT_EQ(host_.Panel(12), "16x16");
+    EXPECT_EQ(Host().Panel(12), "16x16");
     EXPECT_EQ(Texts().back(), "vreg_ext_vidctrl set to 0x01");
     Lines(1);
     EXPECT_EQ(Video().lineBuffer[0][0], 1); // still planar: the top bit of vram[0]
@@ -51,7 +52,7 @@ TEST_F(VideoTest, PaletteControlSelectsLiveAndTargetSeparately) {
     Write(0x20F, 0x02); // target palette 0 again; live stays 1
     EXPECT_EQ(Texts(), (Texts_{"Switched to live palette 1", "Switched to target palette 1",
                                "Switched to target palette 0"}));
-    EXPECT_EQ(sink_.messages[0].first, DIAG_PALETTE);
+    EXPECT_EQ(FirstType(), DIAG_PALETTE);
     Write(0x20F, 0x03);
     Colour(1, 0x0F00);
     EXPECT_EQ(Video().paletteRam[512 + 3], 0x0F);
@@ -69,7 +70,7 @@ TEST_F(VideoTest, PartialPaletteWritesRecomputeTheEntry) {
     Write(0x011, 0x0A);
     EXPECT_EQ(Video().hostPalette[0][8], 0xFFA050C0u);
     EXPECT_EQ(Texts()[0], "Palette entry 0x011 set to 0xFA");
-    EXPECT_EQ(sink_.messages[0].first, DIAG_PALETTE);
+    EXPECT_EQ(FirstType(), DIAG_PALETTE);
 }
 
 TEST_F(VideoTest, WindowRegisterArithmeticAndMessages) {
@@ -198,10 +199,10 @@ TEST_F(VideoTest, PlaneRegistersAndMessages) {
 
 TEST_F(VideoTest, LineCopControlRegisters) {
     Write(0x20D, 0x01);
-    EXPECT_EQ(host_.Panel(15), "RUN");
+    EXPECT_EQ(Host().Panel(15), "RUN");
     Write(0x20E, 0xAB);
     Write(0x20D, 0xFE); // bit 0 is the run flag, not a start bit
-    EXPECT_EQ(host_.Panel(15), "IDLE");
+    EXPECT_EQ(Host().Panel(15), "IDLE");
     EXPECT_EQ(Texts(), (Texts_{"LineCop Start Address set to 0x70000 (running)",
                                "LineCop Start Address set to 0x7AB00 (running)",
                                "LineCop Start Address set to 0x7ABFE (stopped)"}));
@@ -215,7 +216,7 @@ TEST_F(VideoTest, ResetKeepsHostPaletteAndTheKeptFields) {
     Write(0x207, 0x10); // sprite control bit 4
     Write(0x20D, 0x01);
     Video().Reset();
-    EXPECT_EQ(host_.Panel(15), "IDLE");
+    EXPECT_EQ(Host().Panel(15), "IDLE");
     EXPECT_EQ(Video().paletteRam[10], 0);
     EXPECT_EQ(Video().hostPalette[0][5], 0xFFA0B0C0u);
     EXPECT_FALSE(Video().SpritesEnabled());
