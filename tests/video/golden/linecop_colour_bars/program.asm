@@ -1,12 +1,18 @@
 ; The line coprocessor recolours palette entry 0 on every line: its program
 ; at main RAM 0x70000 holds, for each line L, "set register 0x000", "write L
 ; and step to 0x001", "write (L >> 3) & 15 and wait for the next line", then
-; a wait for line 0x1FF. VRAM is empty, so each frame row shows its own
-; line's colour: blue cycling every 16 lines, green and red rising.
+; a wait for line 0x1FF. VRAM 0x00000 on is empty, so each frame row shows
+; its own line's colour: blue cycling every 16 lines, green and red rising.
         include "common.inc"
-        org     0
-        di
-        ld      sp, 0x8000
+script: dw      RUN
+        dw      write_program
+        dw      LINECOP_HI
+        db      0x00
+        dw      LINECOP_LO          ; start 0, running
+        db      0x01
+        dw      STOP
+
+write_program:
         ld      a, 14               ; main RAM page 14 (0x70000) at 0x8000
         out     (0), a
         ld      hl, 0x8000
@@ -35,15 +41,6 @@ next:   ld      (hl), 0x00          ; 0x8000: register address 0x000
         ld      (hl), 0xC1
         xor     a
         out     (0), a
-        ld      hl, setup
-        call    set_regs
-        halt
-        jr      $ - 1
-
-setup:  dw      LINECOP_HI
-        db      0x00
-        dw      LINECOP_LO          ; start 0, running
-        db      0x01
-        dw      0
+        ret
 
         include "lib.inc"
