@@ -1,9 +1,14 @@
 #include "headless/Options.h"
 
+#include <cstdio>
+
 #include "headless/Runner.h"
 #include "headless/ScreenshotFeature.h"
+#include "headless/WavFeature.h"
 
 void AddFeatureOptions(CLI::App& app, FeatureOptions& options) {
+    app.add_option("--wav", options.wavPath,
+                   "Write the stereo mix the sound device would play (48 kHz, 16-bit) to this WAV file");
     app.add_option("--screenshot", options.screenshot,
                    "Write the picture at the end of the run to this PNG file");
     app.add_option("--screenshot-every", options.screenshotEvery,
@@ -13,6 +18,14 @@ void AddFeatureOptions(CLI::App& app, FeatureOptions& options) {
 }
 
 bool InstallFeatures(HeadlessRunner& runner, const FeatureOptions& options) {
+    if (!options.wavPath.empty()) {
+        std::string error;
+        if (!CheckWavPath(options.wavPath, &error)) {
+            std::fprintf(stderr, "--wav: %s: %s\n", options.wavPath.c_str(), error.c_str());
+            return false;
+        }
+        runner.AddFeature(MakeWavFeature(options.wavPath));
+    }
     if (!options.screenshot.empty() || options.screenshotEvery != 0)
         runner.AddFeature(MakeScreenshotFeature(options.screenshot, options.screenshotEvery));
     return true;

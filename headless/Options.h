@@ -11,8 +11,9 @@ class HeadlessRunner;
 
 // Values of the feature options, filled in by CLI11.
 struct FeatureOptions {
-    std::string screenshot;          // --screenshot FILE.png
-    uint64_t screenshotEvery = 0;    // --screenshot-every N (frames)
+    std::string wavPath;          // --wav: record the sound output
+    std::string screenshot;       // --screenshot FILE.png
+    uint64_t screenshotEvery = 0; // --screenshot-every N (frames)
 };
 
 void AddFeatureOptions(CLI::App& app, FeatureOptions& options);
