@@ -42,6 +42,19 @@ inline uint64_t MergeNonZeroBytes(uint64_t under, uint64_t over) {
     return (under & ~mask) | (over & mask);
 }
 
+// Eight pixels per byte column: plane p of `Planes` gives bit p of each
+// pixel's colour index. The plane count is a template argument so that the
+// planes of one column are gathered in a register.
+template <int Planes> void PlanarBytes(const uint8_t* vram, const uint32_t* starts, uint8_t* out, int bytes) {
+    for (int i = 0; i < bytes; ++i) {
+        uint64_t pixels = 0;
+        for (int p = 0; p < Planes; ++p)
+            pixels |= PlaneExpansion[vram[(starts[p] + static_cast<uint32_t>(i)) & TVexaVideo::VramMask]]
+                      << p;
+        Store64(out + 8 * i, pixels);
+    }
+}
+
 } // namespace
 
 void TVexaVideo::ProcessLines() {
@@ -103,15 +116,18 @@ void TVexaVideo::RenderPlanarWindow(uint8_t* row) {
     if (inhibit) {
         std::memset(out, 0, static_cast<size_t>(right - left));
     } else {
-        const uint32_t* planes = planeAddress + planeSet * 8;
-        const uint32_t counter = static_cast<uint32_t>(bitmapCounter);
-        const uint32_t first = planes[0] + counter;
-        for (int i = 0; i < bytes; ++i)
-            Store64(out + 8 * i, PlaneExpansion[vram[(first + i) & VramMask]]);
-        for (int p = 1; p <= planeCount; ++p) {
-            const uint32_t start = planes[p] + counter;
-            for (int i = 0; i < bytes; ++i)
-                Store64(out + 8 * i, Load64(out + 8 * i) | PlaneExpansion[vram[(start + i) & VramMask]] << p);
+        uint32_t starts[8];
+        for (int p = 0; p <= planeCount; ++p)
+            starts[p] = planeAddress[planeSet * 8 + p] + static_cast<uint32_t>(bitmapCounter);
+        switch (planeCount) {
+        case 0: PlanarBytes<1>(vram, starts, out, bytes); break;
+        case 1: PlanarBytes<2>(vram, starts, out, bytes); break;
+        case 2: PlanarBytes<3>(vram, starts, out, bytes); break;
+        case 3: PlanarBytes<4>(vram, starts, out, bytes); break;
+        case 4: PlanarBytes<5>(vram, starts, out, bytes); break;
+        case 5: PlanarBytes<6>(vram, starts, out, bytes); break;
+        case 6: PlanarBytes<7>(vram, starts, out, bytes); break;
+        default: PlanarBytes<8>(vram, starts, out, bytes); break;
         }
     }
     bitmapCounter += bytes;
