@@ -14,6 +14,7 @@
 #include "board/Vexaboard.h"
 #include "cpu/Z80.h"
 #include "host/Host.h"
+#include "video/Vexavideo.h"
 
 namespace {
 
@@ -128,9 +129,93 @@ void BenchMachine(uint64_t tstates, const std::vector<Scenario>& scenarios) {
     fs::remove_all(dir);
 }
 
+// Video scenarios: the window covers the whole shown area and VRAM holds a
+// varied pattern (a quarter of its bytes zero), so every path of the line
+// renderers is taken.
+void VideoWrite(TVexaBoard& board, uint16_t address, uint8_t value) {
+    board.Video()->WriteRegister(address, value);
+}
+
+void FullWindowAndPattern(TVexaBoard& board) {
+    VideoWrite(board, 0x204, 0x04); // window select: left/right
+    VideoWrite(board, 0x202, 0x6F); // columns 96-495
+    VideoWrite(board, 0x204, 0x00); // top/bottom
+    VideoWrite(board, 0x202, 0x2C); // lines 16-255
+    uint32_t x = 12345;
+    for (uint8_t& byte : board.Video()->vram) {
+        x = x * 1103515245u + 12345u;
+        byte = (x >> 24) & 3 ? static_cast<uint8_t>(x >> 16) : 0;
+    }
+    for (int i = 0; i < 512; ++i)
+        board.Video()->WritePalette(static_cast<uint16_t>(i), static_cast<uint8_t>(i * 7));
+}
+
+// Puts a line coprocessor program (16-bit words) at main RAM 0x70000 and starts it.
+void StartLineCop(TVexaBoard& board, const std::vector<uint16_t>& program) {
+    for (size_t i = 0; i < program.size(); ++i) {
+        board.MainRam[0x70000 + 2 * i] = static_cast<uint8_t>(program[i]);
+        board.MainRam[0x70000 + 2 * i + 1] = static_cast<uint8_t>(program[i] >> 8);
+    }
+    VideoWrite(board, 0x20E, 0x00);
+    VideoWrite(board, 0x20D, 0x01);
+}
+
 std::vector<Scenario> MachineScenarios() {
     return {
         {"machine", [](TVexaBoard&) {}},
+        {"machine planar 8 planes",
+         [](TVexaBoard& board) {
+             FullWindowAndPattern(board);
+             for (int p = 0; p < 8; ++p) // planes at 0x00000, 0x02000, ... 0x0E000
+                 VideoWrite(board, static_cast<uint16_t>(0x241 + 4 * p), static_cast<uint8_t>(p * 0x20));
+             VideoWrite(board, 0x201, 0x00); // planar, plane set 0
+             VideoWrite(board, 0x203, 0x07); // eight planes
+         }},
+        {"machine chunky",
+         [](TVexaBoard& board) {
+             FullWindowAndPattern(board);
+             VideoWrite(board, 0x201, 0x80);
+         }},
+        {"machine tile 16x16 dual",
+         [](TVexaBoard& board) {
+             FullWindowAndPattern(board);
+             VideoWrite(board, 0x20C, 0x01); // extended tiles
+             VideoWrite(board, 0x201, 0x81); // tile map, dual playfield, 16 x 16
+         }},
+        {"machine 64 sprites",
+         [](TVexaBoard& board) {
+             FullWindowAndPattern(board);
+             for (int i = 0; i < 0x20000; ++i) board.Video()->spriteRam[i] = board.Video()->vram[i];
+             // 64 sprites of 16 x 32 pixels spread over the picture: about nine on every line.
+             for (int n = 0; n < 64; ++n) {
+                 const uint16_t base = static_cast<uint16_t>(0x400 + 4 * n);
+                 const unsigned x = 95 + (n * 37) % 384, y = 16 + (n * 29) % 224;
+                 board.Video()->WriteSpriteRegister(base, static_cast<uint8_t>(x));
+                 board.Video()->WriteSpriteRegister(base + 1, static_cast<uint8_t>((x >> 8) | 0x20));
+                 board.Video()->WriteSpriteRegister(base + 2, static_cast<uint8_t>(y));
+                 board.Video()->WriteSpriteRegister(base + 3, static_cast<uint8_t>(n * 3));
+             }
+             VideoWrite(board, 0x207, 0x01);
+             // A palette write at line 0 of every frame keeps the redraw
+             // countdown running, so the sprites are rebuilt on every line.
+             StartLineCop(board, {0x8000, 0x0000, 0xC1FF});
+         }},
+        {"machine line coprocessor",
+         [](TVexaBoard& board) {
+             FullWindowAndPattern(board);
+             // On each of the 256 rendered lines: two palette bytes and the
+             // window register, then on to the next line.
+             std::vector<uint16_t> program;
+             for (int line = 0; line < 256; ++line) {
+                 program.push_back(0x8000);
+                 program.push_back(static_cast<uint16_t>(0x4000 | line));
+                 program.push_back(static_cast<uint16_t>(line >> 4));
+                 program.push_back(0x8202);
+                 program.push_back(static_cast<uint16_t>(0x2000 | 0x2C));
+             }
+             program.push_back(0xC1FF);
+             StartLineCop(board, program);
+         }},
     };
 }
 

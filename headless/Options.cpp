@@ -3,12 +3,19 @@
 #include <cstdio>
 
 #include "headless/Runner.h"
+#include "headless/ScreenshotFeature.h"
 #include "headless/WavFeature.h"
 
 void AddFeatureOptions(CLI::App& app, FeatureOptions& options) {
     app.add_option("--wav", options.wavPath,
                    "Write the stereo mix the sound device would play (48 kHz, 16-bit) to this WAV file");
     AddKeyOptions(app, options.keys);
+    app.add_option("--screenshot", options.screenshot,
+                   "Write the picture at the end of the run to this PNG file");
+    app.add_option("--screenshot-every", options.screenshotEvery,
+                   "Also write the picture every N frames, numbered after the --screenshot name "
+                   "(screenshot.png when there is none)")
+        ->check(CLI::PositiveNumber);
 }
 
 bool InstallFeatures(HeadlessRunner& runner, const FeatureOptions& options) {
@@ -20,5 +27,7 @@ bool InstallFeatures(HeadlessRunner& runner, const FeatureOptions& options) {
         }
         runner.AddFeature(MakeWavFeature(options.wavPath));
     }
+    if (!options.screenshot.empty() || options.screenshotEvery != 0)
+        runner.AddFeature(MakeScreenshotFeature(options.screenshot, options.screenshotEvery));
     return InstallKeyEvents(runner, options.keys);
 }

@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cstdint>
 #include <string>
 
 #include "headless/KeyFeature.h"
@@ -12,8 +13,10 @@ class HeadlessRunner;
 
 // Values of the feature options, filled in by CLI11.
 struct FeatureOptions {
-    std::string wavPath; // --wav: record the sound output
-    KeyOptions keys;     // --key, --type
+    std::string wavPath;          // --wav: record the sound output
+    KeyOptions keys;              // --key, --type
+    std::string screenshot;       // --screenshot FILE.png
+    uint64_t screenshotEvery = 0; // --screenshot-every N (frames)
 };
 
 void AddFeatureOptions(CLI::App& app, FeatureOptions& options);

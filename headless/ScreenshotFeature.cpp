@@ -1,0 +1,70 @@
+#include "headless/ScreenshotFeature.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "board/Vexaboard.h"
+#include "video/FramePng.h"
+#include "video/Vexavideo.h"
+
+namespace {
+
+class ScreenshotFeature : public RunFeature {
+public:
+    ScreenshotFeature(std::string path, uint64_t everyFrames)
+        : path_(std::move(path)), every_(everyFrames), frame_(FrameWidth * FrameHeight) {}
+
+    void OnStart(HeadlessRunner& runner) override {
+        if (every_ != 0) ScheduleNumbered(runner, every_);
+    }
+
+    bool OnFinish(HeadlessRunner& runner) override {
+        if (!path_.empty()) Write(runner.Board(), path_);
+        return ok_;
+    }
+
+private:
+    // One event at a time, each scheduling the next, so a long run does not
+    // queue thousands of events up front.
+    void ScheduleNumbered(HeadlessRunner& runner, uint64_t frame) {
+        const uint64_t cycle = frame * CyclesPerFrame;
+        if (cycle > runner.Options().cycles) return;
+        runner.At(cycle, [this, &runner, frame](TVexaBoard& board) {
+            Write(board, NumberedScreenshotPath(path_.empty() ? "screenshot.png" : path_, frame));
+            ScheduleNumbered(runner, frame + every_);
+        });
+    }
+
+    void Write(TVexaBoard& board, const std::string& path) {
+        const TVexaVideo* video = board.Video();
+        if (video == nullptr) return;
+        ComposeFrame(*video, frame_.data());
+        std::string error;
+        if (!WriteFramePng(path, frame_.data(), FrameWidth, FrameHeight, &error)) {
+            std::fprintf(stderr, "--screenshot: cannot write %s: %s\n", path.c_str(), error.c_str());
+            ok_ = false;
+        }
+    }
+
+    std::string path_;
+    uint64_t every_;
+    std::vector<uint32_t> frame_;
+    bool ok_ = true;
+};
+
+} // namespace
+
+std::string NumberedScreenshotPath(const std::string& path, uint64_t frame) {
+    const size_t slash = path.find_last_of('/');
+    const size_t dot = path.find_last_of('.');
+    const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    const std::string stem = hasExtension ? path.substr(0, dot) : path;
+    const std::string extension = hasExtension ? path.substr(dot) : ".png";
+    char number[32];
+    std::snprintf(number, sizeof number, "-%06llu", static_cast<unsigned long long>(frame));
+    return stem + number + extension;
+}
+
+std::unique_ptr<RunFeature> MakeScreenshotFeature(std::string path, uint64_t everyFrames) {
+    return std::make_unique<ScreenshotFeature>(std::move(path), everyFrames);
+}

@@ -1,0 +1,4 @@
+#pragma once
+
+// Set by --rebaseline: golden-image cases write their expected PNG.
+extern bool GoldenRebaseline;
