@@ -126,8 +126,7 @@ resync_done:
         ld bc, EEPROM_HEADER_SIZE
         ld de, HEADER
         call eeprom_read
-        ld hl, msg_no_answer
-        jr c, fail
+        jr c, no_answer
 
         ld hl, HEADER
         ld de, signature
@@ -151,8 +150,7 @@ check_sig:
         ld hl, EEPROM_HEADER_SIZE
         ld de, MONITOR_BASE
         call eeprom_read
-        ld hl, msg_no_answer
-        jr c, fail
+        jr c, no_answer
         ex de, hl               ; DE = sum of what arrived
         ld hl, (HEADER + 6)
         or a
@@ -162,6 +160,9 @@ check_sig:
         jr fail
 no_monitor:
         ld hl, msg_no_monitor
+        jr fail
+no_answer:
+        ld hl, msg_no_answer
 
 ; Shows the message at HL (a column, then text) on a console screen and halts.
 fail:   push hl

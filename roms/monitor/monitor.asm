@@ -62,18 +62,32 @@ cold_start:
         di
         ld sp, STACK_TOP
         call init_machine
+        call cls
         call print
         db "Vexa monitor 1.0", 13
         db "Type help for the list of commands.", 13, 0
         jr prompt_loop
 
-; Programs come back here (RET or jp MON_WARM): the machine is set up again.
+; Programs that changed the screen come back here (jp MON_WARM): the
+; machine and the console are set up again.
 warm_start:
         di
         ld sp, STACK_TOP
         call init_machine
+        call cls
         call print
         db "Back in the monitor.", 13, 0
+        jr prompt_loop
+
+; A program's RET comes here: the machine is set up again and what it
+; printed stays on the screen.
+program_return:
+        di
+        ld sp, STACK_TOP
+        call init_machine
+        ld a, (cur_col)
+        or a
+        call nz, put_newline
 
 prompt_loop:
         ld sp, STACK_TOP
@@ -108,7 +122,6 @@ init_video:
         ld de, PALETTE          ; the colours follow the table
         ld bc, 4
         ldir
-        call cls
         ; keyboard
         xor a
         ld (key_head), a
