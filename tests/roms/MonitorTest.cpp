@@ -53,6 +53,15 @@ TEST(Monitor, KeyboardEditing) {
     ExpectGolden(m / "shot.png", "keyboard");
 }
 
+// reset goes through the boot ROM: the monitor is loaded and starts afresh.
+TEST(Monitor, ResetStartsAgain) {
+    Machine m;
+    m.Type({"poke 9000 1", "reset"});
+    const ProcessResult run = m.Run(m.NextFrame() + 10);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    ExpectGolden(m / "shot.png", "boot");
+}
+
 // A long listing scrolls the screen and stops on Escape.
 TEST(Monitor, LongListingScrollsAndStopsOnEscape) {
     Machine m;
