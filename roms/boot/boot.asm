@@ -166,9 +166,9 @@ no_answer:
 
 ; Shows the message at HL (a column, then text) on a console screen and halts.
 fail:   push hl
-        ld hl, video_setup
+        ld hl, console_setup
         ld d, 0x02              ; every register set here is at 0x02xx
-        ld b, VIDEO_SETUP_COUNT
+        ld b, CONSOLE_SETUP_COUNT
 setup:  ld e, (hl)
         inc hl
         ld a, (hl)
@@ -248,24 +248,7 @@ stop:   halt
 signature:
         db "VXMN"
 
-; (register address low byte, value) pairs, all at 0x02xx: the console's
-; planar mode, a 400 x 240 window, one plane at VRAM 0 with 64 bytes a line.
-video_setup:
-        db VREG_LINECOP_LO & 0xFF, 0x00
-        db VREG_SPRCTRL & 0xFF, 0x00
-        db VREG_VIDCTRL & 0xFF, 0x00
-        db VREG_MODEPARAM & 0xFF, 0x00
-        db VREG_RASTERCTRL & 0xFF, 0x00
-        db VREG_WINDOW & 0xFF, 0x2C     ; lines 16 .. 255
-        db VREG_RASTERCTRL & 0xFF, 0x04
-        db VREG_WINDOW & 0xFF, 0x6F     ; columns 96 .. 495
-        db VREG_PLANE_ADDR & 0xFF, 0
-        db (VREG_PLANE_ADDR + 1) & 0xFF, 0
-        db (VREG_PLANE_ADDR + 2) & 0xFF, 0
-        db (VREG_PLANE_ADDR + 7) & 0xFF, 14 ; modulo: 50 + 14 = 64 bytes a line
-        db VREG_PALETTE_CTRL & 0xFF, 0x02 ; write palette 0
-        db VREG_PALETTE_CTRL & 0xFF, 0x00 ; show palette 0
-VIDEO_SETUP_COUNT: equ ($ - video_setup) / 2
+        include "console_setup.inc"
         dw 0x0004               ; background: dark blue
         dw 0x0FFF               ; text: white
 

@@ -736,14 +736,7 @@ make_logo:
 logo_letter:
         push af
         ld a, (ix + 0)
-        sub 0x20
-        ld l, a
-        ld h, 0
-        add hl, hl
-        add hl, hl
-        add hl, hl
-        ld de, font8x8
-        add hl, de
+        call glyph_address
         ld (logo_glyph), hl
         pop af
         ld c, 0                 ; quarter: bit 0 right half, bit 1 lower half
@@ -856,6 +849,18 @@ font_pixel_off:
 
 logo_glyph:
         dw 0
+
+; HL = the font's glyph of character A.
+glyph_address:
+        sub 0x20
+        ld l, a
+        ld h, 0
+        add hl, hl
+        add hl, hl
+        add hl, hl
+        ld de, font8x8
+        add hl, de
+        ret
 logo_text:
         db "VEXA", 0
 
@@ -1217,14 +1222,7 @@ scroll_blit:
 
         ld hl, (scroll_ptr)
         ld a, (hl)
-        sub 0x20
-        ld l, a
-        ld h, 0
-        add hl, hl
-        add hl, hl
-        add hl, hl
-        ld de, font8x8
-        add hl, de
+        call glyph_address
         ex de, hl               ; DE = glyph
         ld a, (scroll_col)
         ld b, a

@@ -109,9 +109,9 @@ init_machine:
         out (PORT_VRAMLOC), a
         ld a, 0xFF
         out (PORT_ACK), a       ; drop every pending flag
-        ld hl, video_setup
+        ld hl, console_setup
         ld d, 0x02
-        ld b, VIDEO_SETUP_COUNT
+        ld b, CONSOLE_SETUP_COUNT
 init_video:
         ld e, (hl)
         inc hl
@@ -144,26 +144,7 @@ drained:
         ei
         ret
 
-; (register address low byte, value) pairs, all at 0x02xx: planar mode, a
-; 400 x 240 window, one plane at VRAM 0 with 64 bytes a line.
-video_setup:
-        db VREG_LINECOP_LO & 0xFF, 0x00
-        db VREG_SPRCTRL & 0xFF, 0x00
-        db VREG_EXT_VIDCTRL & 0xFF, 0x00
-        db VREG_VIDCTRL & 0xFF, 0x00
-        db VREG_MODEPARAM & 0xFF, 0x00
-        db VREG_RASTERCTRL & 0xFF, 0x00
-        db VREG_WINDOW & 0xFF, 0x2C     ; lines 16 .. 255
-        db VREG_RASTERCTRL & 0xFF, 0x04
-        db VREG_WINDOW & 0xFF, 0x6F     ; columns 96 .. 495
-        db VREG_RASTERCTRL & 0xFF, 0x00
-        db VREG_PLANE_ADDR & 0xFF, 0
-        db (VREG_PLANE_ADDR + 1) & 0xFF, 0
-        db (VREG_PLANE_ADDR + 2) & 0xFF, 0
-        db (VREG_PLANE_ADDR + 7) & 0xFF, 14 ; modulo: 50 + 14 = 64 bytes a line
-        db VREG_PALETTE_CTRL & 0xFF, 0x02 ; write palette 0
-        db VREG_PALETTE_CTRL & 0xFF, 0x00 ; show palette 0
-VIDEO_SETUP_COUNT: equ ($ - video_setup) / 2
+        include "console_setup.inc"
         dw 0x0137               ; background: deep blue
         dw 0x0EEF               ; text: near white
 
