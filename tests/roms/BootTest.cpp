@@ -50,7 +50,7 @@ TEST(Boot, NmiBootsAgainFromTheDemo) {
     m.Type({"run demo"});
     // The NMI comes while the demo plays; the boot ROM quietens the machine
     // and the monitor starts afresh, its screen the same as after power-on.
-    const ProcessResult run = m.Run(110, {"--nmi", "80", "--wav", "sound.wav"});
+    const ProcessResult run = m.Run(110, {"--nmi", "80"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     ExpectGolden(m / "shot.png", "boot");
 }

@@ -137,7 +137,7 @@ TEST(Demo, EscapeGoesBackToTheMonitor) {
     m.Type({"run demo"});
     m.Key(0x1B, 60);
     m.Type({"help"}, 80);
-    const ProcessResult run = m.Run(110, {"--wav", "after.wav"});
+    const ProcessResult run = m.Run(110);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     ExpectGolden(m / "shot.png", "demo-escape");
 }
