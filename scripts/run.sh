@@ -1,9 +1,18 @@
 #!/usr/bin/env bash
-# Builds the emulator and runs it. For now the machine has no window yet: this
-# builds everything and runs the processor benchmark.
+# Builds everything and starts the emulator in build/run/, which the build
+# fills with the boot ROM, the monitor's EEPROM image, the SD card (with the
+# demo) and config.txt; the machine writes rizediv.log and its memory dumps
+# there too. Without the window (vexa) it runs vexa-headless instead: the
+# monitor types "run demo" and the demo's picture and sound are written to
+# build/run/screen.png and build/run/sound.wav.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j "$(nproc)"
-./build/bench/vexa-bench
+cd build/run
+if [ -x ../app/vexa ]; then
+  exec ../app/vexa "$@"
+fi
+../headless/vexa-headless --frames 600 --type 'run demo\n@20' --screenshot screen.png --wav sound.wav "$@"
+echo "No window in this build: the demo's picture is in build/run/screen.png, its sound in build/run/sound.wav."
