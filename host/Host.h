@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-class AudioOutput;
+#include "audio/AudioOutput.h"
 
 enum class MsgButtons { Ok, YesNoCancel };
 enum class MsgIcon { Question, Error, Warning };
