@@ -59,7 +59,9 @@ int RunEmulator() {
         return 1;
     }
     if (MainForm->TerminateRequested()) {
-        // The machine's fatal box has been shown already (no config.txt, no boot ROM).
+        // The machine's fatal box has been shown already (no config.txt, no
+        // boot ROM). Its queued request to end the loop is not needed now.
+        QCoreApplication::removePostedEvents(qApp, QEvent::MetaCall);
         DestroyForms();
         return 1;
     }

@@ -57,7 +57,7 @@ TDebugForm::TDebugForm() : QWidget(nullptr, Qt::Tool) {
     SourceList = new QListWidget(grpListing);
     SourceList->setObjectName("SourceList");
     SourceList->setFont(fixed);
-    SourceList->setMinimumWidth(230);
+    SourceList->setMinimumWidth(220);
     TagSourceTrace = new QCheckBox("Follow PC in Source Listing", grpListing);
     TagSourceTrace->setObjectName("TagSourceTrace");
     auto* listingLayout = new QVBoxLayout(grpListing);
@@ -127,10 +127,16 @@ TDebugForm::TDebugForm() : QWidget(nullptr, Qt::Tool) {
     MemoryGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     MemoryGrid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     MemoryGrid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    MemoryGrid->verticalHeader()->setDefaultSectionSize(MemoryGrid->fontMetrics().height() + 2);
+    const int rowHeight = MemoryGrid->fontMetrics().height() + 4;
+    MemoryGrid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    MemoryGrid->verticalHeader()->setMinimumSectionSize(1);
+    MemoryGrid->verticalHeader()->setDefaultSectionSize(rowHeight);
+    MemoryGrid->horizontalHeader()->setMinimumSectionSize(1);
     for (int r = 0; r < MemoryRows; ++r)
         for (int c = 0; c < 10; ++c) MemoryGrid->setItem(r, c, new QTableWidgetItem());
-    MemoryGrid->setFixedHeight(MemoryRows * (MemoryGrid->fontMetrics().height() + 2) + 2);
+    SizeMemoryColumns();
+    MemoryGrid->setFixedHeight(MemoryRows * rowHeight + 2 * MemoryGrid->frameWidth());
+    MemoryGrid->setFixedWidth(40 + 80 + 8 * MemoryGrid->columnWidth(1) + 2 * MemoryGrid->frameWidth());
     MemoryScroll = new QScrollBar(Qt::Vertical, grpMemory);
     MemoryScroll->setObjectName("MemoryScroll");
     MemoryScroll->setRange(0, MemoryScrollMax);
@@ -178,8 +184,8 @@ TDebugForm::TDebugForm() : QWidget(nullptr, Qt::Tool) {
     top->addWidget(grpListing, 1);
     top->addLayout(right);
     auto* bottom = new QHBoxLayout;
-    bottom->addWidget(grpMemory, 1);
-    bottom->addWidget(grpControl);
+    bottom->addWidget(grpMemory);
+    bottom->addWidget(grpControl, 1);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top, 1);
     layout->addLayout(bottom);
@@ -357,11 +363,14 @@ void TDebugForm::showEvent(QShowEvent* event) {
     PrepareGrids();
 }
 
-void TDebugForm::PrepareGrids() {
+void TDebugForm::SizeMemoryColumns() {
     MemoryGrid->setColumnWidth(0, 40);
-    for (int c = 1; c <= 8; ++c) MemoryGrid->setColumnWidth(c, MemoryGrid->fontMetrics().horizontalAdvance("WW") + 4);
+    for (int c = 1; c <= 8; ++c) MemoryGrid->setColumnWidth(c, MemoryGrid->fontMetrics().horizontalAdvance("00") + 6);
     MemoryGrid->setColumnWidth(9, 80);
-    MemoryGrid->setFixedWidth(40 + 80 + 8 * MemoryGrid->columnWidth(1) + 4);
+}
+
+void TDebugForm::PrepareGrids() {
+    SizeMemoryColumns();
     memoryCache = -1;
     RefreshView();
 }

@@ -72,6 +72,7 @@ protected:
 
 private:
     void PrepareGrids();
+    void SizeMemoryColumns();
     void SetRunningControls(bool running);
     void EnterStopped(bool alreadyHeld);
     void EndStepOver();

@@ -72,6 +72,10 @@ TStatusPanels::TStatusPanels(QWidget* parent) : QStatusBar(parent) {
     setObjectName("StatusBar");
     setSizeGripEnabled(false);
     setFixedHeight(BarHeight);
+    // The panels are narrow: the texts are sized for a small status-bar font.
+    QFont small = font();
+    small.setPixelSize(10);
+    setFont(small);
     panels = {{
         {30, "IDLE", Centre, false},
         {55, "", Centre, true},
@@ -139,7 +143,7 @@ void TStatusPanels::paintEvent(QPaintEvent*) {
         if (p.text.isEmpty()) continue;
         const int align = p.align == Centre ? Qt::AlignHCenter : p.align == Right ? Qt::AlignRight : Qt::AlignLeft;
         painter.setPen(pal.color(QPalette::WindowText));
-        painter.drawText(inner.adjusted(2, 0, -2, 0), align | Qt::AlignVCenter, p.text);
+        painter.drawText(inner.adjusted(1, 0, -1, 0), align | Qt::AlignVCenter, p.text);
     }
 }
 
@@ -151,14 +155,9 @@ TMainForm::TMainForm() {
     setObjectName("MainForm");
     setWindowTitle(kCaption);
     setAttribute(Qt::WA_QuitOnClose, true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, Qt::black);
-    setPalette(pal);
-
     screen = new TScreen(&frames, this);
     setCentralWidget(screen);
     statusPanels = new TStatusPanels(this);
-    statusPanels->setPalette(QApplication::palette());
     setStatusBar(statusPanels);
     BuildMenus();
     // Keys come to the window itself: no child takes the focus.
