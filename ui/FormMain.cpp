@@ -160,8 +160,10 @@ TMainForm::TMainForm() {
     statusPanels = new TStatusPanels(this);
     setStatusBar(statusPanels);
     BuildMenus();
-    // Keys come to the window itself: no child takes the focus.
+    // Keys come to the window itself unless a child takes the focus; either
+    // way the window sees them first (the filter below).
     setFocusPolicy(Qt::StrongFocus);
+    qApp->installEventFilter(this);
 
     resize(TScreen::DisplayWidth,
            menuBar()->sizeHint().height() + TScreen::DisplayHeight + TStatusPanels::BarHeight);
@@ -172,6 +174,7 @@ TMainForm::TMainForm() {
 }
 
 TMainForm::~TMainForm() {
+    qApp->removeEventFilter(this);
     DestroyBoard();
     if (MainForm == this) MainForm = nullptr;
 }
@@ -285,7 +288,20 @@ void TMainForm::FormKeyUp(uint16_t key, int shift) {
     if (TVexaBoard* b = VexaBoard.load(std::memory_order_acquire)) b->HostKeyUp(key, shift);
 }
 
-bool TMainForm::event(QEvent* e) {
+bool TMainForm::eventFilter(QObject* watched, QEvent* e) {
+    const QEvent::Type type = e->type();
+    if (type != QEvent::KeyPress && type != QEvent::KeyRelease && type != QEvent::ShortcutOverride)
+        return QMainWindow::eventFilter(watched, e);
+    // Key preview: the window sees a key before the control that has the
+    // focus, once (not again as the event travels up to the parents).
+    auto* target = qobject_cast<QWidget*>(watched);
+    if (!target || target->window() != this) return false;
+    QWidget* focus = QApplication::focusWidget();
+    if (focus ? target != focus : target != this) return false;
+    return HandleKey(e);
+}
+
+bool TMainForm::HandleKey(QEvent* e) {
     if (e->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(e);
         uint16_t vk = VirtualKeyFromEvent(*key);
@@ -319,10 +335,13 @@ bool TMainForm::event(QEvent* e) {
             e->accept();
             return true;
         }
-    } else if (e->type() == QEvent::WindowDeactivate) {
-        // Keys released while another window has the focus never arrive here.
-        keysDown.clear();
     }
+    return false;
+}
+
+bool TMainForm::event(QEvent* e) {
+    // Keys released while another window has the focus never arrive here.
+    if (e->type() == QEvent::WindowDeactivate) keysDown.clear();
     return QMainWindow::event(e);
 }
 

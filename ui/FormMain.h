@@ -143,12 +143,15 @@ public slots:
 
 protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
     friend class TStatusPanels;
     void BuildMenus();
+    // A key event seen before any control; true when it must go no further.
+    bool HandleKey(QEvent* event);
     void ApplyPendingPanels();
     void PostToUi(std::atomic<bool>& posted, void (TMainForm::*apply)());
     void ApplyScreenRepaint();

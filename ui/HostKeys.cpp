@@ -26,7 +26,7 @@ constexpr KeyCode kKeys[] = {
     {Qt::Key_Period, 0xBE},    {Qt::Key_Greater, 0xBE},    {Qt::Key_Slash, 0xBF},       {Qt::Key_Question, 0xBF},
     {Qt::Key_QuoteLeft, 0xC0}, {Qt::Key_AsciiTilde, 0xC0}, {Qt::Key_BracketLeft, 0xDB}, {Qt::Key_BraceLeft, 0xDB},
     {Qt::Key_Backslash, 0xDC}, {Qt::Key_Bar, 0xDC},        {Qt::Key_BracketRight, 0xDD}, {Qt::Key_BraceRight, 0xDD},
-    {Qt::Key_Apostrophe, 0xDE}, {Qt::Key_QuoteDbl, 0xDE},
+    {Qt::Key_Apostrophe, 0xDE}, {Qt::Key_QuoteDbl, 0xDE}, {Qt::Key_notsign, 0xDF},
     // Shifted digits are still the digit keys.
     {Qt::Key_Exclam, 0x31},    {Qt::Key_At, 0x32},         {Qt::Key_NumberSign, 0x33},  {Qt::Key_Dollar, 0x34},
     {Qt::Key_Percent, 0x35},   {Qt::Key_AsciiCircum, 0x36}, {Qt::Key_Ampersand, 0x37},  {Qt::Key_Asterisk, 0x38},

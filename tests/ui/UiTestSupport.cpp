@@ -69,7 +69,9 @@ bool Emulator::Start() {
     started = true;
     if (!CreateForms(&error)) return false;
     MainForm->show();
-    return WaitFor([] { return MainForm->isVisible(); });
+    MainForm->activateWindow();
+    QApplication::setActiveWindow(MainForm);
+    return WaitFor([] { return MainForm->isVisible() && MainForm->isActiveWindow(); });
 }
 
 void Emulator::Stop() {
