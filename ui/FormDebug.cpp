@@ -260,6 +260,12 @@ void TDebugForm::EnterStopped(bool alreadyHeld) {
     CPUTimer->stop();
     SetRunningControls(false);
     if (b && !alreadyHeld && !holding) b->PauseCpu();
+    if (b && alreadyHeld) {
+        // The CPU thread asked for its pause as the slice ended; wait until
+        // it has parked, so that what the view reads no longer changes.
+        b->PauseCpu();
+        b->ResumeCpu();
+    }
     holding = b != nullptr;
     EndStepOver();
     show();
