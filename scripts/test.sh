@@ -25,6 +25,6 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXA_TSAN=ON \
   -DVEXA_BUILD_UI=OFF -DVEXA_BUILD_BENCH=OFF -DVEXA_BUILD_ROMS=OFF
 cmake --build build-tsan -j "$jobs" --target vexa_tests_threads
-TSAN_OPTIONS="suppressions=$PWD/tests/threads/tsan.supp halt_on_error=1 second_deadlock_stack=1" \
+TSAN_OPTIONS="suppressions=$PWD/tests/threads/tsan.supp history_size=7 halt_on_error=1 second_deadlock_stack=1" \
   ctest --test-dir build-tsan -L threads --output-on-failure -j "$jobs"
 echo "All tests passed."
