@@ -124,6 +124,8 @@ TVexaBoard::~TVexaBoard() {
 
 void TVexaBoard::UpdatePaging() {
     lowBase = static_cast<uint32_t>(sys_low_page & 0x0F) << 15;
+    // A tag that no address matches while the window is off.
+    vramWindowTag = (sys_mem_select & 0x40) ? VramWindowBase : 0x0001;
     const bool pageZeroAllowed = (sys_alt_write_page & 0x20) != 0;
     const uint32_t readPage = sys_mem_select & 0x0F;
     upperReadBase = (readPage < 2 && !pageZeroAllowed) ? 0x8000 : readPage << 15;
@@ -137,12 +139,16 @@ void TVexaBoard::UpdatePaging() {
 }
 
 uint8_t TVexaBoard::ReadMem(uint16_t a) {
-    const bool inWindow = (sys_mem_select & 0x40) && (a & 0xE000) == VramWindowBase;
-    if (a >= 0x2000) {
-        if (inWindow) return video->ReadVramWindow(a);
+    if (a >= 0x2000) [[likely]] {
+        if ((a & 0xE000) == vramWindowTag) return video->ReadVramWindow(a);
         if (a & 0x8000) return MainRam[upperReadBase | (a & 0x7FFFu)];
         return MainRam[lowBase | a];
     }
+    return ReadLowArea(a);
+}
+
+// 0x0000-0x1FFF: the boot ROM overlay and the register area.
+uint8_t TVexaBoard::ReadLowArea(uint16_t a) {
     if (a < 0x0200) return (sys_alt_write_page & 0x50) == 0 ? BootRom[a] : MainRam[lowBase | a];
     if (a < 0x1000 && !(sys_alt_write_page & 0x80)) {
         if (a == 0x0700) return video->ReadStatus();
@@ -153,12 +159,21 @@ uint8_t TVexaBoard::ReadMem(uint16_t a) {
 }
 
 void TVexaBoard::WriteMem(uint16_t a, uint8_t v) {
+    if (a >= 0x2000 && !(sys_mem_select & 0x20)) [[likely]] {
+        // Above 0x8000 the VRAM window is seen by reads only.
+        if (a & 0x8000) MainRam[upperWriteBase | (a & 0x7FFFu)] = v;
+        else if ((a & 0xE000) == vramWindowTag) video->WriteVramWindow(a, v);
+        else MainRam[lowBase | a] = v;
+        return;
+    }
+    WriteRoutedArea(a, v);
+}
+
+// VRAM write mode, the sprite window, the palette and the register area.
+void TVexaBoard::WriteRoutedArea(uint16_t a, uint8_t v) {
     const uint8_t sel = sys_mem_select;
     if (a >= 0x2000) {
-        if (sel & 0x20) video->WriteVramDirect(a, v);
-        else if (a & 0x8000) MainRam[upperWriteBase | (a & 0x7FFFu)] = v;
-        else if ((sel & 0x40) && (a & 0xE000) == VramWindowBase) video->WriteVramWindow(a, v);
-        else MainRam[lowBase | a] = v;
+        video->WriteVramDirect(a, v);
         return;
     }
     if (a >= 0x1000) {
@@ -245,6 +260,7 @@ void TVexaBoard::OutPort(uint16_t port, uint8_t v) {
     case 0x21:
         VramWindowBase = static_cast<uint16_t>((v & 7) << 13);
         if (VramWindowBase == 0) VramWindowBase = 0x2000;
+        UpdatePaging();
         DIAG_POST_C(DIAG_VEXA_MISC, "sys_vram_location Write 0x%2.2x (0x%4.4x) @ 0x%4.4x", v, VramWindowBase, pc);
         break;
     default:
@@ -293,37 +309,44 @@ uint8_t TVexaBoard::InPort(uint16_t port) {
 // Device clock and interrupts
 
 bool TVexaBoard::Tick(int cycles) {
-    const bool rasterIrq = video->Tick(cycles);
-    const bool timerIrq = timer->Tick(cycles);
-    const bool keyboardIrq = keyboard->Tick(cycles);
-    const bool mouseIrq = mouse->Tick(cycles);
+    // Interrupt sources in the bit positions of sys_irq_enable, with the
+    // raster interrupt (which needs only the master bit) as bit 7.
+    unsigned sources = video->Tick(cycles) ? 0x80u : 0u;
+    if (timer->Tick(cycles)) sources |= 0x04;
+    if (keyboard->Tick(cycles)) sources |= 0x01;
+    if (mouse->Tick(cycles)) sources |= 0x02;
 
-    bool audioIrq = false;
     AudioCycleAccumulator += static_cast<uint32_t>(cycles);
-    if (AudioCycleAccumulator >= AudioStepCycles) {
-        audio->UpdateStreams(AudioStepCycles);
-        // One step per call; a HALT that hands over a whole slice at once
-        // must not leave a backlog that would run a step after every later
-        // instruction (and in the end overflow).
-        AudioCycleAccumulator = (AudioCycleAccumulator - AudioStepCycles) % AudioStepCycles;
-        audioIrq = (audio->ReadStatus() & 0xF0) != 0;
-    }
+    if (AudioCycleAccumulator >= AudioStepCycles) [[unlikely]]
+        if (StepAudio()) sources |= 0x08;
 
     CpuCycleCount.store(CpuCycleCount.load(std::memory_order_relaxed) + static_cast<uint32_t>(cycles),
                         std::memory_order_relaxed);
 
-    if (static_cast<int>(Regs.PC & 0xFFFF) == BreakpointAddress.load(std::memory_order_relaxed)) {
-        CycleBudget = -10;
-        Running = 0;
-        breakpointHit.store(true, std::memory_order_relaxed);
-        video->Tick(0x40000); // 256 lines, so that the picture shows the current state
-        if (windowHandle) windowHandle->RepaintScreen();
-    }
+    if (static_cast<int>(Regs.PC & 0xFFFF) == BreakpointAddress.load(std::memory_order_relaxed)) [[unlikely]]
+        HitBreakpoint();
 
-    const unsigned sources =
-        (timerIrq ? 0x04u : 0u) | (mouseIrq ? 0x02u : 0u) | (keyboardIrq ? 0x01u : 0u) | (audioIrq ? 0x08u : 0u);
-    IrqPending = (sys_irq_enable & 0x80) && (rasterIrq || (sources & sys_irq_enable & 0x0F) != 0);
+    const unsigned enable = sys_irq_enable;
+    IrqPending = (enable & 0x80) && (sources & (enable | 0x80) & 0x8F) != 0;
     return IrqPending || NmiRequest.load(std::memory_order_relaxed);
+}
+
+// One audio step per call. A HALT hands a whole slice over at once; the rest of
+// that time is dropped rather than kept as a backlog, which would otherwise run
+// a step after every later instruction (and in the end overflow). Returns true
+// when a loop flag asks for the audio interrupt.
+bool TVexaBoard::StepAudio() {
+    audio->UpdateStreams(AudioStepCycles);
+    AudioCycleAccumulator = (AudioCycleAccumulator - AudioStepCycles) % AudioStepCycles;
+    return (audio->ReadStatus() & 0xF0) != 0;
+}
+
+void TVexaBoard::HitBreakpoint() {
+    CycleBudget = -10;
+    Running = 0;
+    breakpointHit.store(true, std::memory_order_relaxed);
+    video->Tick(0x40000); // 256 lines, so that the picture shows the current state
+    if (windowHandle) windowHandle->RepaintScreen();
 }
 
 int TVexaBoard::TakeInterrupt() {

@@ -136,6 +136,10 @@ private:
     // The RAM offsets that the paging registers select, worked out whenever
     // one of them changes so that each access is one test and one index.
     void UpdatePaging();
+    uint8_t ReadLowArea(uint16_t address);
+    void WriteRoutedArea(uint16_t address, uint8_t value);
+    bool StepAudio();
+    void HitBreakpoint();
     bool ReadConfiguration();
     bool AskToCommit(const char* question);
     bool CommitSdImage();
@@ -162,4 +166,5 @@ private:
     uint32_t lowBase = 0;         // sys_low_page << 15
     uint32_t upperReadBase = 0;   // RAM offset of 0x8000 for reads
     uint32_t upperWriteBase = 0;  // RAM offset of 0x8000 for writes
+    uint16_t vramWindowTag = 1;   // VramWindowBase while the window is on
 };

@@ -1,17 +1,31 @@
 // The maths assist: (multiplier x table[index]) >> 14 from a table of 256
-// signed 16-bit coefficients, in the register area.
+// signed 16-bit coefficients, in the register area. The result is worked out
+// lazily, when it is read, so the two halves read back to back belong to one
+// product.
 #pragma once
 
 #include <cstdint>
 
 class TVexaMathsAssist {
 public:
+    static constexpr int TableEntries = 256;
+
     TVexaMathsAssist();
+    // 0x0600-0x07FF: entry offset >> 1, low byte at even offsets, high at odd.
     void WriteTableByte(uint16_t offset, uint8_t v);
-    void SelectIndex(uint8_t v);
-    void WriteMultiplierLow(uint8_t v);
-    void WriteMultiplierHigh(uint8_t v);
-    uint8_t ReadResultLow();
-    uint8_t ReadResultHigh();
+    void SelectIndex(uint8_t v);          // 0x020A
+    void WriteMultiplierLow(uint8_t v);   // 0x0208
+    void WriteMultiplierHigh(uint8_t v);  // 0x0209
+    uint8_t ReadResultLow();              // 0x0704
+    uint8_t ReadResultHigh();             // 0x0705
     void Reset();
+
+    int16_t Table[TableEntries] = {};
+    uint8_t Index = 0;
+    int16_t Multiplier = 0;
+    uint16_t Result = 0;
+    bool Dirty = false; // an input changed since Result was computed
+
+private:
+    void Compute();
 };

@@ -1,9 +1,187 @@
 #include "devices/Vexapic.h"
 
-// Placeholder until the configuration controller is built.
+#include <climits>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+#include <vector>
+
+#include "diag/Diag.h"
+
 TVexaPIC::TVexaPIC() { Reset(); }
-void TVexaPIC::WriteLines(bool, bool) {}
-bool TVexaPIC::IsDataReady() const { return false; }
-uint8_t TVexaPIC::ReadData() { return 0; }
-void TVexaPIC::LoadEeprom(const std::string&, int) {}
-void TVexaPIC::Reset() {}
+
+void TVexaPIC::WriteLines(bool clock, bool data) {
+    if (clock && !LastClock) {
+        if (State == Burst) {
+            BurstPulse();
+        } else {
+            ShiftRegister = static_cast<uint8_t>((ShiftRegister << 1) | (data ? 1 : 0));
+            if (++BitCount == 8) {
+                ProcessByte(ShiftRegister);
+                BitCount = 0;
+                ShiftRegister = 0;
+            }
+        }
+    }
+    LastClock = clock;
+}
+
+// One burst byte per rising edge, whether or not the CPU took the last one.
+void TVexaPIC::BurstPulse() {
+    DataReady = true;
+    DataByte = Eeprom[static_cast<uint32_t>(Value) & (EepromSize - 1)];
+    // A burst of length 0 runs until the next cold boot: Remaining goes
+    // negative and must never come back round to 0 (nor overflow).
+    if (Remaining != INT32_MIN) --Remaining;
+    Value = static_cast<int32_t>(static_cast<uint32_t>(Value) + 1u);
+    if (Remaining == 0) {
+        State = WaitPreamble;
+        DIAG_POST_C(DIAG_PIC, "Databurst Complete");
+    }
+}
+
+uint8_t TVexaPIC::ReadData() {
+    DataReady = false;
+    return DataByte;
+}
+
+void TVexaPIC::ProcessByte(uint8_t b) {
+    switch (State) {
+    case WaitPreamble:
+        if (b == 0x88) {
+            State = WaitCommand;
+            DIAG_POST_C(DIAG_PIC, "Received Valid 0x88 Preamble");
+        } else {
+            DIAG_POST_C(DIAG_PIC, "Received Invalid Preamble: 0x%2.2x", b);
+        }
+        break;
+    case WaitCommand:
+        Command = b;
+        switch (b) {
+        case 0x25:
+        case 0x37: State = IgnoredByte1; break;
+        case 0x98:
+        case 0xB8:
+        case 0xD4:
+        case 0xE2:
+        case 0xF5:
+            Value = 0;
+            State = ArgumentLow;
+            break;
+        case 0xA1:
+            DIAG_POST_C(DIAG_PIC, "Command: RECONFIGURE NOW!");
+            State = WaitPreamble;
+            break;
+        case 0xC9:
+            State = Burst;
+            DIAG_POST_C(DIAG_PIC, "Command: BEGIN DATABURST!");
+            DIAG_POST_C(DIAG_PIC, "Databurst from: 0x%6.6x size(dec): %d bytes", static_cast<unsigned>(BurstAddress),
+                        BurstLength);
+            Value = BurstAddress;
+            Remaining = BurstLength;
+            break;
+        default:
+            DIAG_POST_C(DIAG_PIC, "Received Invalid Command: 0x%2.2x", b);
+            State = WaitPreamble;
+            break;
+        }
+        break;
+    case IgnoredByte1: State = IgnoredByte2; break;
+    case IgnoredByte2:
+        State = WaitPreamble;
+        DIAG_POST_C(DIAG_PIC, "Command: (4 byte command tbd)");
+        break;
+    case ArgumentLow:
+        Value |= b;
+        State = ArgumentMid;
+        break;
+    case ArgumentMid:
+        Value |= b << 8;
+        State = ArgumentHigh;
+        break;
+    case ArgumentHigh:
+        Value |= b << 16;
+        State = WaitPreamble;
+        RunCommand();
+        break;
+    default: break;
+    }
+}
+
+void TVexaPIC::RunCommand() {
+    switch (Command) {
+    case 0xD4:
+        BurstAddress = Value;
+        DIAG_POST_C(DIAG_PIC, "Command: SET BURST ADDR!");
+        break;
+    case 0xE2:
+        BurstLength = Value;
+        DIAG_POST_C(DIAG_PIC, "Command: SET BURST LEN!");
+        break;
+    case 0xB8: DIAG_POST_C(DIAG_PIC, "Command: SET CONFIG ADDR to 0x%6.6x", static_cast<unsigned>(Value)); break;
+    case 0x98: DIAG_POST_C(DIAG_PIC, "Command: ACCEPT PGM DATA!"); break;
+    case 0xF5: DIAG_POST_C(DIAG_PIC, "Command: ERASE 64k BLOCK!"); break; // nothing is erased
+    default: break;
+    }
+}
+
+void TVexaPIC::LoadEeprom(const std::string& path, int offset) {
+    namespace fs = std::filesystem;
+    const char* name = path.c_str();
+
+    // Only a regular file has a size worth trusting; a folder would open and
+    // then fail to read.
+    std::error_code ec;
+    std::ifstream in;
+    if (fs::is_regular_file(path, ec)) in.open(path, std::ios::binary);
+    if (in.is_open()) in.seekg(0, std::ios::end);
+    const std::streamoff size = in.is_open() ? static_cast<std::streamoff>(in.tellg()) : -1;
+    if (size < 0) {
+        DIAG_POST_C(DIAG_PIC, "EEPROM image %s cannot be read: nothing loaded", name);
+        return;
+    }
+    const long long fileSize = size;
+
+    if (offset < 0) {
+        DIAG_POST_C(DIAG_PIC, "EEPROM image %s not loaded: offset %d is not an EEPROM address, %lld bytes skipped",
+                    name, offset, fileSize);
+        return;
+    }
+    if (offset >= EepromSize) {
+        DIAG_POST_C(DIAG_PIC, "EEPROM image %s not loaded: offset 0x%x is past the end of the EEPROM, %lld bytes skipped",
+                    name, static_cast<unsigned>(offset), fileSize);
+        return;
+    }
+
+    const long long room = EepromSize - offset;
+    const size_t wanted = static_cast<size_t>(fileSize < room ? fileSize : room);
+    if (wanted == 0) return; // an empty image: nothing to load, nothing cut
+    // Read whole before storing, so that a read error leaves the EEPROM as it was.
+    std::vector<char> bytes(wanted);
+    in.seekg(0, std::ios::beg);
+    in.read(bytes.data(), static_cast<std::streamsize>(wanted));
+    if (static_cast<size_t>(in.gcount()) != wanted) {
+        DIAG_POST_C(DIAG_PIC, "EEPROM image %s cannot be read: nothing loaded", name);
+        return;
+    }
+    std::memcpy(Eeprom + offset, bytes.data(), wanted);
+
+    if (fileSize > room)
+        DIAG_POST_C(DIAG_PIC,
+                    "EEPROM image %s cut: %lld of %lld bytes loaded at 0x%5.5x, the last %lld bytes run past the end "
+                    "of the EEPROM",
+                    name, room, fileSize, static_cast<unsigned>(offset), fileSize - room);
+}
+
+void TVexaPIC::Reset() {
+    LastClock = false;
+    BitCount = 0;
+    ShiftRegister = 0;
+    State = WaitPreamble;
+    Command = 0;
+    Value = 0;
+    BurstAddress = 0;
+    BurstLength = 0;
+    DataReady = false;
+}

@@ -1,12 +1,47 @@
 #include "devices/Vexatimer.h"
 
-// Placeholder until the timer is built: it never elapses.
+#include "diag/Diag.h"
+
 TVexaTimer::TVexaTimer() { Reset(); }
-void TVexaTimer::StepCounter() { CycleAccumulator &= 0xFF; }
-void TVexaTimer::WriteSeed(uint8_t) {}
-void TVexaTimer::ClearIrq() {}
+
+// Takes every whole step out of the accumulator at once: a HALT hands the rest
+// of a slice over in one Tick, and stepping 256 cycles at a time through it
+// would cost a loop of a thousand turns for the same result.
+void TVexaTimer::StepCounter() {
+    uint32_t steps = CycleAccumulator >> 8;
+    CycleAccumulator &= 0xFF;
+
+    const uint32_t toOverflow = 256u - Counter; // steps until the counter wraps to 0
+    if (steps < toOverflow) {
+        Counter = static_cast<uint8_t>(Counter + steps);
+        return;
+    }
+    steps -= toOverflow;
+    if (!IrqFlag) {
+        IrqFlag = true;
+        DIAG_POST_C(DIAG_TIMER, "Timer Elapsed, IRQ Set");
+    }
+    // Every later overflow only reloads (the flag is already set), so what is
+    // left of the steps lands somewhere inside one reload period.
+    const uint32_t period = 256u - Reload;
+    Counter = static_cast<uint8_t>(Reload + steps % period);
+}
+
+void TVexaTimer::WriteSeed(uint8_t v) {
+    Reload = v;
+    Counter = v;
+    CycleAccumulator = 0;
+    DIAG_POST_C(DIAG_TIMER, "New Seed Value: 0x%2.2x", v);
+}
+
+void TVexaTimer::ClearIrq() {
+    DIAG_POST_C(DIAG_TIMER, "IRQ Cleared");
+    IrqFlag = false;
+}
+
 void TVexaTimer::Reset() {
     IrqFlag = false;
-    Reload = Counter = 0;
+    Reload = 0;
+    Counter = 0;
     CycleAccumulator = 0;
 }

@@ -1,5 +1,6 @@
 // The programmable interval timer: an 8-bit counter stepped every 256 CPU
-// cycles that raises its flag on overflow and reloads from the seed.
+// cycles that raises its flag on overflow and reloads from the seed. It always
+// runs; the board decides whether the flag interrupts.
 #pragma once
 
 #include <cstdint>
@@ -7,21 +8,25 @@
 class TVexaTimer {
 public:
     TVexaTimer();
-    // After every instruction; the common case only adds.
+    // After every instruction. The common case is one add and one compare;
+    // counter steps are worked out only once a whole step has gathered.
     bool Tick(int cycles) {
         CycleAccumulator += static_cast<uint32_t>(cycles);
         if (CycleAccumulator >= 256) StepCounter();
         return IrqFlag;
     }
+    // Port 0x07: restarts the count from the new seed; the flag is left alone.
     void WriteSeed(uint8_t v);
+    // Port 0x02 bit 2.
     void ClearIrq();
+    // Ports 0x01 and 0x09, bit 2.
     bool IsIrqSet() const { return IrqFlag; }
     void Reset();
 
-    bool IrqFlag = false;
-    uint8_t Reload = 0;
-    uint8_t Counter = 0;
-    uint32_t CycleAccumulator = 0;
+    bool IrqFlag = false;          // elapsed and not yet cleared
+    uint8_t Reload = 0;            // the seed, loaded after every overflow
+    uint8_t Counter = 0;           // one step per 256 cycles; the CPU cannot read it
+    uint32_t CycleAccumulator = 0; // cycles not yet turned into steps (0..255 between calls)
 
 private:
     void StepCounter();
