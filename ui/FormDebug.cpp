@@ -190,6 +190,16 @@ TDebugForm::TDebugForm() : QWidget(nullptr, Qt::Tool) {
     layout->addLayout(top, 1);
     layout->addLayout(bottom);
 
+    // A compact tool window: tight spacing in every group.
+    for (QLayout* l : {static_cast<QLayout*>(listingLayout), static_cast<QLayout*>(regLayout),
+                       static_cast<QLayout*>(flagLayout), static_cast<QLayout*>(memoryLayout),
+                       static_cast<QLayout*>(controlLayout)}) {
+        l->setContentsMargins(6, 4, 6, 4);
+        l->setSpacing(3);
+    }
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->setSpacing(4);
+
     CPUTimer = new QTimer(this);
     CPUTimer->setObjectName("CPUTimer");
     CPUTimer->setInterval(5);
@@ -371,7 +381,7 @@ void TDebugForm::showEvent(QShowEvent* event) {
 
 void TDebugForm::SizeMemoryColumns() {
     MemoryGrid->setColumnWidth(0, 40);
-    for (int c = 1; c <= 8; ++c) MemoryGrid->setColumnWidth(c, MemoryGrid->fontMetrics().horizontalAdvance("00") + 6);
+    for (int c = 1; c <= 8; ++c) MemoryGrid->setColumnWidth(c, MemoryGrid->fontMetrics().horizontalAdvance("00") + 12);
     MemoryGrid->setColumnWidth(9, 80);
 }
 
