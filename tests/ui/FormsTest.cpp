@@ -69,6 +69,8 @@ private slots:
     void PanelTextsFromOtherThreadsArriveInOrder();
     void VideoRegisterWritesChangePanels();
     void CloseWritesDumpsAndLampsGoDark();
+    void MessageBoxesAnswerFromAnyThread();
+    void FatalErrorWhileRunningEndsTheProgram();
     void FatalStartupErrorsEndWithStatus1();
 };
 
@@ -302,6 +304,39 @@ void FormsTest::CloseWritesDumpsAndLampsGoDark() {
     QCOMPARE(MainForm->LampColour(6), face);
     // The bar still paints after the machine has gone.
     MainForm->StatusBar()->grab();
+}
+
+void FormsTest::MessageBoxesAnswerFromAnyThread() {
+    Emulator emu("steps");
+    QVERIFY(emu.Start());
+    BoxAnswerer boxes;
+    boxes.answers << "No" << "Cancel" << "Yes";
+    QCOMPARE(MainForm->ShowMessage("first line\rsecond", "Caption", MsgButtons::YesNoCancel, MsgIcon::Question),
+             MsgAnswer::No);
+    QCOMPARE(MainForm->ShowMessage("q", "C", MsgButtons::YesNoCancel, MsgIcon::Question), MsgAnswer::Cancel);
+    // A box asked for from another thread is shown by the Qt thread.
+    MsgAnswer fromThread = MsgAnswer::Ok;
+    std::thread other([&] { fromThread = MainForm->ShowMessage("t", "T", MsgButtons::YesNoCancel, MsgIcon::Warning); });
+    QVERIFY(WaitFor([&] { return boxes.seen.size() == 3; }));
+    other.join();
+    QCOMPARE(fromThread, MsgAnswer::Yes);
+    QCOMPARE(MainForm->ShowMessage("ok", "O", MsgButtons::Ok, MsgIcon::Error), MsgAnswer::Ok);
+    QCOMPARE(boxes.seen, QStringList({"Caption|first line\nsecond", "C|q", "T|t", "O|ok"}));
+}
+
+void FormsTest::FatalErrorWhileRunningEndsTheProgram() {
+    Emulator emu("steps");
+    QVERIFY(emu.Start());
+    std::filesystem::remove(emu.Dir() / "config.txt");
+    BoxAnswerer boxes;
+    MainForm->MenuControlReset->trigger();
+    QCOMPARE(boxes.seen, QStringList({"Fatal Configuration Error|Configuration file not found"}));
+    QVERIFY(MainForm->TerminateRequested());
+    // The machine stays parked; taking the windows down does not wait on it.
+    QVERIFY(emu.Board()->IsCpuHeld());
+    QCoreApplication::removePostedEvents(qApp, QEvent::MetaCall);
+    emu.Stop();
+    QVERIFY(VexaBoard.load() == nullptr);
 }
 
 void FormsTest::FatalStartupErrorsEndWithStatus1() {
