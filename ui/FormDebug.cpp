@@ -10,6 +10,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
+#include <QGuiApplication>
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QTimer>
@@ -215,6 +217,8 @@ TDebugForm::TDebugForm() : QWidget(nullptr, Qt::Tool) {
 
     SetRunningControls(false);
     setFixedSize(sizeHint().expandedTo(QSize(550, 464)));
+    if (QScreen* display = QGuiApplication::primaryScreen())
+        move(display->availableGeometry().center() - QPoint(width() / 2, height() / 2));
 }
 
 TDebugForm::~TDebugForm() {

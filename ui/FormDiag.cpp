@@ -11,6 +11,8 @@
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QGuiApplication>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTimer>
@@ -142,6 +144,8 @@ TDiagForm::TDiagForm() : QWidget(nullptr, Qt::Tool), log("rizediv.log") {
     syncTimer->start();
 
     setFixedSize(QSize(444, 551).expandedTo(sizeHint()));
+    if (QScreen* display = QGuiApplication::primaryScreen())
+        move(display->availableGeometry().center() - QPoint(width() / 2, height() / 2));
     listedEnd = log.FirstSerial();
     // Devices see the sink only once it is complete.
     DiagForm.store(this, std::memory_order_release);

@@ -7,6 +7,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
+#include <QScreen>
 #include <QThread>
 #include <cstring>
 #include <stdexcept>
@@ -167,6 +168,9 @@ TMainForm::TMainForm() {
 
     resize(TScreen::DisplayWidth,
            menuBar()->sizeHint().height() + TScreen::DisplayHeight + TStatusPanels::BarHeight);
+
+    if (QScreen* display = QGuiApplication::primaryScreen())
+        move(display->availableGeometry().center() - QPoint(width() / 2, height() / 2));
 
     // Last: the machine starts its threads, which call back into this object.
     board = new TVexaBoard(this, /*startThreads=*/true);
@@ -340,8 +344,12 @@ bool TMainForm::HandleKey(QEvent* e) {
 }
 
 bool TMainForm::event(QEvent* e) {
-    // Keys released while another window has the focus never arrive here.
-    if (e->type() == QEvent::WindowDeactivate) keysDown.clear();
+    // Keys released while another window has the focus never arrive here:
+    // release them now, so that none stays held down in the machine.
+    if (e->type() == QEvent::WindowDeactivate) {
+        for (const auto& [scanCode, vk] : keysDown) FormKeyUp(vk, 0);
+        keysDown.clear();
+    }
     return QMainWindow::event(e);
 }
 

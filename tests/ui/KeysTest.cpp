@@ -97,6 +97,7 @@ private slots:
     void KeysReachTheMachineWithTheirBytes();
     void TabAndF10StayWithTheMachine();
     void AutoRepeatIsRepeatedPresses();
+    void ReleasesMatchTheirPressesAndFocusLossReleasesHeldKeys();
 };
 
 void KeysTest::EveryTranslatedKeyHasAQtKey() {
@@ -226,6 +227,30 @@ void KeysTest::AutoRepeatIsRepeatedPresses() {
                                      "Key Press 0x005a, 0x0000", "Key Release 0x005a, 0x0000"}));
     if (queue) QCOMPARE(DrainQueue(b), std::vector<int>({0x1A, 0x1A, 0x1A, 0xF0, 0x1A}));
     if (!queue) qWarning("key codes checked; this build has no keyboard queue to check the bytes in");
+}
+
+void KeysTest::ReleasesMatchTheirPressesAndFocusLossReleasesHeldKeys() {
+    Emulator emu("steps");
+    QVERIFY(emu.Start());
+    DiagFormWindow()->TypeChecks[DIAG_KB_MOUSE]->setChecked(true);
+    auto send = [](QEvent::Type type, int key, quint32 scanCode) {
+        QKeyEvent e(type, key, Qt::NoModifier, scanCode, 0, 0);
+        QApplication::sendEvent(MainForm, &e);
+    };
+    // The physical key 38 is released after the layout changed what it means:
+    // the machine still gets the release of the key it saw pressed.
+    send(QEvent::KeyPress, Qt::Key_A, 38);
+    send(QEvent::KeyRelease, Qt::Key_Q, 38);
+    QCOMPARE(KeyRows(), QStringList({"Key Press 0x0041, 0x0000", "Key Release 0x0041, 0x0000"}));
+    // Keys held when the window loses the focus are released in the machine.
+    send(QEvent::KeyPress, Qt::Key_Shift, 50);
+    send(QEvent::KeyPress, Qt::Key_Left, 113);
+    KeyRows();
+    QEvent deactivate(QEvent::WindowDeactivate);
+    QApplication::sendEvent(MainForm, &deactivate);
+    QStringList released = KeyRows();
+    released.sort();
+    QCOMPARE(released, QStringList({"Key Release 0x0010, 0x0000", "Key Release 0x0025, 0x0000"}));
 }
 
 QTEST_MAIN(KeysTest)
