@@ -101,12 +101,13 @@ void DebuggerTest::StepOverRunsTheWholeCall() {
 }
 
 void DebuggerTest::BreakpointStopsTheMachine() {
+    StopAndReset();
     TVexaBoard* b = emu->Board();
-    QVERIFY(DebugForm->IsRunning());
+    DebugForm->hide();
     QTest::keyClicks(DebugForm->EditBP, "0010");
     DebugForm->ChkBP->click();
     QCOMPARE(BreakpointAddress.load(), 0x10);
-    MainForm->MenuControlReset->trigger();
+    DebugForm->BtnRun->click();
     // The machine reaches the spin loop and stops there; the debugger shows it.
     QVERIFY(WaitFor([] { return !DebugForm->IsRunning(); }));
     QVERIFY(DebugForm->isVisible());
