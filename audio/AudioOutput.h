@@ -14,10 +14,20 @@ public:
     static constexpr uint32_t NoStream = 0xFFFFFFFFu;
 
     virtual ~AudioOutput() = default;
-    // True when the channel has a stream that accepts data.
+    // True when the channel has a stream that accepts data. A device that is
+    // lost while running stops having streams.
     virtual bool HasStream(int channel) const = 0;
     // Bytes of the channel's stream not yet played, or NoStream.
     virtual uint32_t QueuedBytes(int channel) = 0;
-    // Queue a block of samples on the channel's stream.
+    // Queue a block of samples on the channel's stream. What does not fit in
+    // the stream's queue is dropped; a channel without a stream ignores it.
     virtual void Push(int channel, const int16_t* samples, size_t bytes) = 0;
+};
+
+// No sound device: every channel is silent, and nothing is an error.
+class NullAudioOutput final : public AudioOutput {
+public:
+    bool HasStream(int) const override { return false; }
+    uint32_t QueuedBytes(int) override { return NoStream; }
+    void Push(int, const int16_t*, size_t) override {}
 };

@@ -26,4 +26,10 @@ std::string HeadlessHost::StatusPanel(int panel) const {
     return panels_[static_cast<size_t>(panel)];
 }
 
-std::unique_ptr<AudioOutput> HeadlessHost::OpenAudioOutput() { return nullptr; }
+std::unique_ptr<AudioOutput> HeadlessHost::OpenAudioOutput() {
+    return std::move(audioOutput_);
+}
+
+void HeadlessHost::SetAudioOutput(std::unique_ptr<AudioOutput> output) {
+    audioOutput_ = std::move(output);
+}

@@ -3,10 +3,12 @@
 #pragma once
 
 #include <array>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "audio/AudioOutput.h"
 #include "host/Host.h"
 
 class HeadlessHost : public Host {
@@ -20,7 +22,10 @@ public:
     void RepaintStatusBar() override {}
     void RepaintScreen() override {}
     void PresentFrame(const uint32_t*) override {}
+    // Hands over the output given to SetAudioOutput (once); null otherwise,
+    // which leaves the machine silent.
     std::unique_ptr<AudioOutput> OpenAudioOutput() override;
+    void SetAudioOutput(std::unique_ptr<AudioOutput> output);
 
     bool TerminateRequested() const { return terminateRequested_; }
     std::string StatusPanel(int panel) const;
@@ -33,4 +38,5 @@ private:
     std::vector<std::string> messages_;
     mutable std::mutex panelMutex_;
     std::array<std::string, 17> panels_;
+    std::unique_ptr<AudioOutput> audioOutput_;
 };

@@ -4,10 +4,13 @@
 
 #include <CLI/CLI.hpp>
 
+#include <string>
+
 class HeadlessRunner;
 
 // Values of the feature options, filled in by CLI11.
 struct FeatureOptions {
+    std::string wavPath; // --wav: record the sound output
 };
 
 void AddFeatureOptions(CLI::App& app, FeatureOptions& options);

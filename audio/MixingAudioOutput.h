@@ -1,0 +1,22 @@
+// The part every real back end shares: one FIFO per channel, filled by Push
+// on the CPU thread and drained by a consumer that mixes the four channels
+// into stereo frames (channels 0 and 2 on the right, 1 and 3 on the left).
+#pragma once
+
+#include <array>
+
+#include "audio/AudioOutput.h"
+#include "audio/ChannelFifo.h"
+
+class MixingAudioOutput : public AudioOutput {
+public:
+    uint32_t QueuedBytes(int channel) override;
+    void Push(int channel, const int16_t* samples, size_t bytes) override;
+
+    // Consumer side: fills `frames` interleaved left/right frames, saturating
+    // the sums; a channel that runs dry contributes silence. Never allocates.
+    void Mix(int16_t* stereo, size_t frames);
+
+private:
+    std::array<ChannelFifo, ChannelCount> fifos_;
+};
