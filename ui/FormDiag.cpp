@@ -17,6 +17,7 @@
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 TDiagForm* DiagFormWindow() { return dynamic_cast<TDiagForm*>(DiagForm.load(std::memory_order_acquire)); }
 
@@ -111,7 +112,8 @@ TDiagForm::TDiagForm() : QWidget(nullptr, Qt::Tool), log("rizediv.log") {
     ListMessages->verticalHeader()->setDefaultSectionSize(ListMessages->fontMetrics().height() + 2);
     ListMessages->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     ListMessages->horizontalHeader()->setStretchLastSection(true);
-    ListMessages->setColumnWidth(0, 60);
+    // 60 pixels, or what the longest label needs in this font.
+    ListMessages->setColumnWidth(0, std::max(60, ListMessages->fontMetrics().horizontalAdvance("Vexa Misc") + 12));
     ListMessages->setColumnWidth(1, 340);
 
     BtnClear = new QPushButton("Clear", this);

@@ -38,6 +38,7 @@ TOptionsForm::TOptionsForm() {
     setObjectName("OptionsForm");
     setWindowTitle("Emulator Options");
     auto* tabs = new QTabWidget(this);
+    tabs->setUsesScrollButtons(false); // every page's tab in view
 
     QWidget* general = Page(tabs, "General");
     auto* grpSpeed = new QGroupBox(" Speed ", general);

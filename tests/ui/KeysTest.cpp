@@ -72,7 +72,8 @@ std::vector<int> DrainQueue(TVexaBoard* b) {
 QStringList KeyRows() {
     TDiagForm* monitor = DiagFormWindow();
     QStringList rows;
-    for (const DiagRow& row : monitor->Log().Rows()) rows << QString::fromStdString(row.text);
+    for (const DiagRow& row : monitor->Log().Rows())
+        if (row.text.rfind("Key ", 0) == 0) rows << QString::fromStdString(row.text);
     monitor->BtnClearClick();
     return rows;
 }
