@@ -180,6 +180,16 @@ const z80cpu::CycleTable z80cpu::IndexCycles = kIndexCycles;
 const z80cpu::CycleTable z80cpu::IndexCBCycles = kIndexCBCycles;
 const std::array<uint16_t, 2048> z80cpu::DaaTable = kDaaTable;
 
+// Small helpers are forced inline: each handler is a function of its own, and
+// a call per operand byte or flag update would cost more than the work.
+#define Z80_INLINE __attribute__((always_inline)) inline
+
+Z80_INLINE uint8_t z80cpu::FetchByte() {
+    const uint8_t v = ReadMem(static_cast<uint16_t>(Regs.PC));
+    Regs.PC = (Regs.PC + 1) & 0xFFFF;
+    return v;
+}
+
 // ---------------------------------------------------------------------------
 // The object, the fetch loop and interrupts
 
@@ -203,10 +213,9 @@ int z80cpu::Run() {
     do {
         ++Regs.R;
         const int before = CycleBudget;
-        const uint8_t opcode = ReadMem(static_cast<uint16_t>(Regs.PC));
-        Regs.PC = (Regs.PC + 1) & 0xFFFF;
+        const uint8_t opcode = FetchByte();
         CycleBudget -= static_cast<int>(MainCycles[opcode]);
-        (this->*MainOps[opcode])();
+        MainOps[opcode](this);
         const int spent = before - CycleBudget;
         if (Tick(spent)) Interrupt(TakeInterrupt());
         if (spent != 0) {
@@ -221,7 +230,7 @@ int z80cpu::Run() {
 
 void z80cpu::ExecuteMain(uint8_t opcode) {
     CycleBudget -= static_cast<int>(MainCycles[opcode]);
-    (this->*MainOps[opcode])();
+    MainOps[opcode](this);
 }
 
 void z80cpu::Interrupt(int value) {
@@ -249,41 +258,35 @@ void z80cpu::Interrupt(int value) {
 // ---------------------------------------------------------------------------
 // Shared pieces
 
-uint8_t z80cpu::FetchByte() {
-    const uint8_t v = ReadMem(static_cast<uint16_t>(Regs.PC));
-    Regs.PC = (Regs.PC + 1) & 0xFFFF;
-    return v;
-}
-
-uint16_t z80cpu::FetchWord() {
+Z80_INLINE uint16_t z80cpu::FetchWord() {
     const uint8_t lo = FetchByte();
     const uint8_t hi = FetchByte();
     return static_cast<uint16_t>(lo | (hi << 8));
 }
 
-uint16_t z80cpu::ReadWord(uint16_t address) {
+Z80_INLINE uint16_t z80cpu::ReadWord(uint16_t address) {
     const uint8_t lo = ReadMem(address);
     const uint8_t hi = ReadMem(static_cast<uint16_t>(address + 1));
     return static_cast<uint16_t>(lo | (hi << 8));
 }
 
-void z80cpu::WriteWord(uint16_t address, uint16_t value) {
+Z80_INLINE void z80cpu::WriteWord(uint16_t address, uint16_t value) {
     WriteMem(address, static_cast<uint8_t>(value));
     WriteMem(static_cast<uint16_t>(address + 1), static_cast<uint8_t>(value >> 8));
 }
 
-void z80cpu::Push(uint16_t value) {
+Z80_INLINE void z80cpu::Push(uint16_t value) {
     Regs.SP = (Regs.SP - 2) & 0xFFFF;
     WriteWord(static_cast<uint16_t>(Regs.SP), value);
 }
 
-uint16_t z80cpu::Pop() {
+Z80_INLINE uint16_t z80cpu::Pop() {
     const uint16_t v = ReadWord(static_cast<uint16_t>(Regs.SP));
     Regs.SP = (Regs.SP + 2) & 0xFFFF;
     return v;
 }
 
-template <int Slot> uint16_t z80cpu::IndexedAddress() {
+template <int Slot> Z80_INLINE uint16_t z80cpu::IndexedAddress() {
     const int8_t d = static_cast<int8_t>(FetchByte());
     return static_cast<uint16_t>(Pair16(Regs, Slot) + d);
 }
@@ -303,7 +306,7 @@ template <int Cond> bool z80cpu::Condition() const {
 }
 
 // ADD ADC SUB SBC AND XOR OR CP, by the opcode's y field.
-template <int Y> void z80cpu::Alu(uint8_t v) {
+template <int Y> Z80_INLINE void z80cpu::Alu(uint8_t v) {
     uint8_t& a = RegA(Regs);
     uint8_t& f = RegF(Regs);
     if constexpr (Y == 0 || Y == 1) {
@@ -330,14 +333,14 @@ template <int Y> void z80cpu::Alu(uint8_t v) {
     }
 }
 
-uint8_t z80cpu::Inc8(uint8_t v) {
+Z80_INLINE uint8_t z80cpu::Inc8(uint8_t v) {
     const uint8_t r = static_cast<uint8_t>(v + 1);
     uint8_t& f = RegF(Regs);
     f = static_cast<uint8_t>((f & CF) | FlagsSZ[r] | ((r & 0x0F) == 0 ? HF : 0) | (r == 0x80 ? PF : 0));
     return r;
 }
 
-uint8_t z80cpu::Dec8(uint8_t v) {
+Z80_INLINE uint8_t z80cpu::Dec8(uint8_t v) {
     const uint8_t r = static_cast<uint8_t>(v - 1);
     uint8_t& f = RegF(Regs);
     f = static_cast<uint8_t>((f & CF) | NF | FlagsSZ[r] | ((v & 0x0F) == 0 ? HF : 0) | (v == 0x80 ? PF : 0));
@@ -345,7 +348,7 @@ uint8_t z80cpu::Dec8(uint8_t v) {
 }
 
 // RLC RRC RL RR SLA SRA SLL SRL, by the CB opcode's y field.
-template <int Y> uint8_t z80cpu::Rotate(uint8_t v) {
+template <int Y> Z80_INLINE uint8_t z80cpu::Rotate(uint8_t v) {
     uint8_t& f = RegF(Regs);
     unsigned r = 0, carry = 0;
     if constexpr (Y == 0) { r = (v << 1) | (v >> 7); carry = v >> 7; }
@@ -362,13 +365,13 @@ template <int Y> uint8_t z80cpu::Rotate(uint8_t v) {
 }
 
 // BIT: P/V is always 0 here and bits 5 and 3 are cleared (this machine's rule).
-void z80cpu::Bit(int bit, uint8_t v) {
+Z80_INLINE void z80cpu::Bit(int bit, uint8_t v) {
     uint8_t& f = RegF(Regs);
     const bool set = (v >> bit) & 1;
     f = static_cast<uint8_t>((f & CF) | HF | (set ? 0 : ZF) | ((bit == 7 && set) ? SF : 0));
 }
 
-template <int Slot> void z80cpu::Add16(uint16_t value) {
+template <int Slot> Z80_INLINE void z80cpu::Add16(uint16_t value) {
     uint32_t& target = Pair16(Regs, Slot);
     const uint32_t res = target + value;
     uint8_t& f = RegF(Regs);
@@ -376,7 +379,7 @@ template <int Slot> void z80cpu::Add16(uint16_t value) {
     target = res & 0xFFFF;
 }
 
-void z80cpu::Adc16(uint16_t value) {
+Z80_INLINE void z80cpu::Adc16(uint16_t value) {
     const uint32_t hl = Regs.HL;
     const uint32_t res = hl + value + (RegF(Regs) & CF);
     RegF(Regs) = static_cast<uint8_t>(((res >> 8) & SF) | ((res & 0xFFFF) == 0 ? ZF : 0) |
@@ -385,7 +388,7 @@ void z80cpu::Adc16(uint16_t value) {
     Regs.HL = res & 0xFFFF;
 }
 
-void z80cpu::Sbc16(uint16_t value) {
+Z80_INLINE void z80cpu::Sbc16(uint16_t value) {
     const uint32_t hl = Regs.HL;
     const uint32_t res = hl - value - (RegF(Regs) & CF);
     RegF(Regs) = static_cast<uint8_t>(((res >> 8) & SF) | ((res & 0xFFFF) == 0 ? ZF : 0) |
@@ -395,7 +398,7 @@ void z80cpu::Sbc16(uint16_t value) {
 }
 
 // One step of LDI/LDD: S, Z, C and bits 5 and 3 are kept.
-void z80cpu::BlockLoad(int dir) {
+Z80_INLINE void z80cpu::BlockLoad(int dir) {
     const uint8_t v = ReadMem(static_cast<uint16_t>(Regs.HL));
     WriteMem(static_cast<uint16_t>(Regs.DE), v);
     Regs.DE = (Regs.DE + dir) & 0xFFFF;
@@ -405,7 +408,7 @@ void z80cpu::BlockLoad(int dir) {
     f = static_cast<uint8_t>((f & (SF | ZF | YF | XF | CF)) | (Regs.BC != 0 ? PF : 0));
 }
 
-void z80cpu::BlockCompare(int dir) {
+Z80_INLINE void z80cpu::BlockCompare(int dir) {
     const uint8_t v = ReadMem(static_cast<uint16_t>(Regs.HL));
     Regs.HL = (Regs.HL + dir) & 0xFFFF;
     Regs.BC = (Regs.BC - 1) & 0xFFFF;
@@ -415,7 +418,7 @@ void z80cpu::BlockCompare(int dir) {
     f = static_cast<uint8_t>((f & CF) | NF | FlagsSZ[res & 0xFF] | ((a ^ v ^ res) & HF) | (Regs.BC != 0 ? PF : 0));
 }
 
-void z80cpu::BlockIn(int dir) {
+Z80_INLINE void z80cpu::BlockIn(int dir) {
     uint8_t& b = RegB(Regs);
     --b;
     const uint8_t v = InPort(static_cast<uint16_t>((b << 8) | RegC(Regs)));
@@ -424,7 +427,7 @@ void z80cpu::BlockIn(int dir) {
     RegF(Regs) = static_cast<uint8_t>(NF | (b == 0 ? ZF : 0));
 }
 
-void z80cpu::BlockOut(int dir) {
+Z80_INLINE void z80cpu::BlockOut(int dir) {
     uint8_t& b = RegB(Regs);
     --b;
     const uint8_t v = ReadMem(static_cast<uint16_t>(Regs.HL));
@@ -436,32 +439,32 @@ void z80cpu::BlockOut(int dir) {
 // ---------------------------------------------------------------------------
 // Prefixes
 
-void z80cpu::PrefixCB() {
+Z80_INLINE void z80cpu::PrefixCB() {
     ++Regs.R;
     const uint8_t op = FetchByte();
     CycleBudget -= static_cast<int>(CBCycles[op]);
-    (this->*CBOps[op])();
+    CBOps[op](this);
 }
 
-void z80cpu::PrefixED() {
+Z80_INLINE void z80cpu::PrefixED() {
     ++Regs.R;
     const uint8_t op = FetchByte();
     CycleBudget -= static_cast<int>(EDCycles[op]);
-    (this->*EDOps[op])();
+    EDOps[op](this);
 }
 
-void z80cpu::PrefixDD() {
+Z80_INLINE void z80cpu::PrefixDD() {
     ++Regs.R;
     const uint8_t op = FetchByte();
     CycleBudget -= static_cast<int>(IndexCycles[op]);
-    (this->*DDOps[op])();
+    DDOps[op](this);
 }
 
-void z80cpu::PrefixFD() {
+Z80_INLINE void z80cpu::PrefixFD() {
     ++Regs.R;
     const uint8_t op = FetchByte();
     CycleBudget -= static_cast<int>(IndexCycles[op]);
-    (this->*FDOps[op])();
+    FDOps[op](this);
 }
 
 // The opcode after DD/FD has no index form: step back so that Run fetches it
@@ -473,7 +476,7 @@ void z80cpu::PrefixIgnored() { Regs.PC = (Regs.PC - 1) & 0xFFFF; }
 template <int Slot> void z80cpu::PrefixIndexCB() {
     const uint8_t op = ReadMem(static_cast<uint16_t>(Regs.PC + 1));
     CycleBudget -= static_cast<int>(IndexCBCycles[op]);
-    (this->*(Slot == SlotIX ? DDCBOps : FDCBOps)[op])();
+    (Slot == SlotIX ? DDCBOps : FDCBOps)[op](this);
     Regs.PC = (Regs.PC + 1) & 0xFFFF;
 }
 
@@ -849,13 +852,13 @@ template <int Slot, int Op> void z80cpu::OpIndexCB() {
 // The handler tables
 
 template <int Family, std::size_t... I> constexpr z80cpu::HandlerTable z80cpu::MakeTable(std::index_sequence<I...>) {
-    if constexpr (Family == 0) return {&z80cpu::OpMain<static_cast<int>(I)>...};
-    else if constexpr (Family == 1) return {&z80cpu::OpCB<static_cast<int>(I)>...};
-    else if constexpr (Family == 2) return {&z80cpu::OpED<static_cast<int>(I)>...};
-    else if constexpr (Family == 3) return {&z80cpu::OpIndex<SlotIX, static_cast<int>(I)>...};
-    else if constexpr (Family == 4) return {&z80cpu::OpIndex<SlotIY, static_cast<int>(I)>...};
-    else if constexpr (Family == 5) return {&z80cpu::OpIndexCB<SlotIX, static_cast<int>(I)>...};
-    else return {&z80cpu::OpIndexCB<SlotIY, static_cast<int>(I)>...};
+    if constexpr (Family == 0) return {&z80cpu::Call<&z80cpu::OpMain<static_cast<int>(I)>>...};
+    else if constexpr (Family == 1) return {&z80cpu::Call<&z80cpu::OpCB<static_cast<int>(I)>>...};
+    else if constexpr (Family == 2) return {&z80cpu::Call<&z80cpu::OpED<static_cast<int>(I)>>...};
+    else if constexpr (Family == 3) return {&z80cpu::Call<&z80cpu::OpIndex<SlotIX, static_cast<int>(I)>>...};
+    else if constexpr (Family == 4) return {&z80cpu::Call<&z80cpu::OpIndex<SlotIY, static_cast<int>(I)>>...};
+    else if constexpr (Family == 5) return {&z80cpu::Call<&z80cpu::OpIndexCB<SlotIX, static_cast<int>(I)>>...};
+    else return {&z80cpu::Call<&z80cpu::OpIndexCB<SlotIY, static_cast<int>(I)>>...};
 }
 
 const z80cpu::HandlerTable z80cpu::MainOps = MakeTable<0>(std::make_index_sequence<256>{});
@@ -865,3 +868,5 @@ const z80cpu::HandlerTable z80cpu::DDOps = MakeTable<3>(std::make_index_sequence
 const z80cpu::HandlerTable z80cpu::FDOps = MakeTable<4>(std::make_index_sequence<256>{});
 const z80cpu::HandlerTable z80cpu::DDCBOps = MakeTable<5>(std::make_index_sequence<256>{});
 const z80cpu::HandlerTable z80cpu::FDCBOps = MakeTable<6>(std::make_index_sequence<256>{});
+
+#undef Z80_INLINE

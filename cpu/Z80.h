@@ -23,7 +23,11 @@ static_assert(sizeof(Z80Registers) == 19 * sizeof(uint32_t), "the register recor
 
 class z80cpu {
 public:
-    using Handler = void (z80cpu::*)();
+    // A table entry calls one handler: a member function of the processor
+    // taking no arguments. Entries are plain function pointers to a small
+    // forwarder (Call) rather than pointers to members, which would cost a
+    // virtual-or-not test and an adjustment of `this` on every dispatch.
+    using Handler = void (*)(z80cpu*);
 
     z80cpu();
 
@@ -75,6 +79,7 @@ protected:
 
 private:
     template <int Family, std::size_t... I> static constexpr HandlerTable MakeTable(std::index_sequence<I...>);
+    template <void (z80cpu::*Member)()> static void Call(z80cpu* cpu) { (cpu->*Member)(); }
     template <int Op> void OpMain();
     template <int Op> void OpCB();
     template <int Op> void OpED();

@@ -192,8 +192,7 @@ int ConsumedByProcessor(TestMachine& m, const std::vector<uint8_t>& bytes, uint8
     m.Regs.PC = Start;
     m.Regs.AF = flags;
     m.Regs.BC = bc;
-    m.pendingInterrupt = -2;
-    m.interruptAfterTicks = -1;
+    m.nmiRequest = true;
     m.Step();
     const uint16_t sp = static_cast<uint16_t>(m.Regs.SP);
     const int pushed = m.memory[sp] | m.memory[static_cast<uint16_t>(sp + 1)] << 8;

@@ -24,35 +24,55 @@ void TestMachine::WriteMem(uint16_t address, uint8_t value) {
 }
 
 void TestMachine::Trap(Z80Registers* regs) {
+    if (logAccesses) accesses.push_back({'T', 0, 0});
     if (onTrap) onTrap(regs);
 }
 
+void TestMachine::OnRETI() {
+    if (logAccesses) accesses.push_back({'E', 0, static_cast<uint8_t>(Regs.IFF1)});
+}
+
+void TestMachine::OnRETN() {
+    if (logAccesses) accesses.push_back({'N', 0, static_cast<uint8_t>(Regs.IFF1)});
+}
+
 bool TestMachine::Tick(int cycles) {
-    ticks.push_back(cycles);
-    if (interruptAfterTicks > 0) {
-        --interruptAfterTicks;
-        return false;
-    }
-    return pendingInterrupt != -1;
+    if (logTicks) ticks.push_back(cycles);
+    lastTick = cycles;
+    ++tickCount;
+    totalCycles += static_cast<uint64_t>(cycles);
+    if (onTick) onTick(cycles);
+    if (stopAfterTicks_ > 0 && --stopAfterTicks_ == 0) CycleBudget = 0;
+    return nmiRequest || irqLine != -1;
 }
 
 int TestMachine::TakeInterrupt() {
-    const int v = pendingInterrupt;
-    pendingInterrupt = -1;
-    return v;
+    if (nmiRequest) {
+        nmiRequest = false;
+        return -2;
+    }
+    if (irqLine != -1 && Regs.IFF1) {
+        const int v = irqLine;
+        irqLine = -1;
+        return v;
+    }
+    return -1;
 }
 
 void TestMachine::Load(uint16_t address, const std::vector<uint8_t>& bytes) {
     for (uint8_t b : bytes) memory[address++] = b;
 }
 
-void TestMachine::Step() {
-    CycleBudget = 1;
-    CyclePeriod = 1;
+int TestMachine::Step() {
+    stopAfterTicks_ = 1;
+    CycleBudget = 1 << 24;
+    CyclePeriod = 0;
     Run();
+    stopAfterTicks_ = 0;
+    return lastTick;
 }
 
-void TestMachine::StepTicks(int count) {
-    const size_t target = ticks.size() + static_cast<size_t>(count);
-    while (ticks.size() < target) Step();
+void TestMachine::ClearLogs() {
+    accesses.clear();
+    ticks.clear();
 }
