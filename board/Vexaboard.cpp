@@ -344,6 +344,7 @@ bool TVexaBoard::StepAudio() {
 void TVexaBoard::HitBreakpoint() {
     CycleBudget = -10;
     Running = 0;
+    breakpointHit.store(true, std::memory_order_relaxed);
     video->Tick(0x40000); // 256 lines, so that the picture shows the current state
     if (windowHandle) windowHandle->RepaintScreen();
 }
@@ -371,17 +372,55 @@ void TVexaBoard::Trap(Z80Registers* regs) {
 void TVexaBoard::RunSlice() {
     CycleBudget = ClockHz() / 120;
     CyclePeriod = CycleBudget >> 4;
+    breakpointHit.store(false, std::memory_order_relaxed); // a debugger step may have left it set
     Run();
+    PublishRegisters();
+    // A breakpoint stops the machine, not just the slice: the CPU thread asks
+    // to be paused before its next pass, and whoever takes the stop (the
+    // debugger) resumes it. Without a CPU thread the caller drives Run itself.
+    if (breakpointHit.exchange(false, std::memory_order_relaxed) && cpuThread) {
+        pauseDepth.fetch_add(1, std::memory_order_acq_rel);
+        cpuThread->SetPaused(true);
+        breakpointStop.store(true, std::memory_order_release);
+    }
+}
+
+void TVexaBoard::StepInstruction() {
+    PauseCpu();
+    CyclePeriod = 2;
+    CycleBudget = 2;
+    Run();
+    PublishRegisters();
+    ResumeCpu();
 }
 
 void TVexaBoard::PauseCpu() {
     if (!cpuThread) return;
-    cpuThread->SetPaused(true);
+    if (pauseDepth.fetch_add(1, std::memory_order_acq_rel) == 0) cpuThread->SetPaused(true);
     while (!cpuThread->IsPauseAcknowledged()) SleepMs(Z80Thread::PausePollMs);
 }
 
 void TVexaBoard::ResumeCpu() {
-    if (cpuThread) cpuThread->SetPaused(false);
+    if (!cpuThread) return;
+    // Only the UI thread pauses and resumes, and only while the CPU thread is
+    // parked, so the count cannot change under this test.
+    if (pauseDepth.load(std::memory_order_acquire) <= 0) return;
+    if (pauseDepth.fetch_sub(1, std::memory_order_acq_rel) == 1) cpuThread->SetPaused(false);
+}
+
+bool TVexaBoard::IsCpuHeld() const {
+    return cpuThread == nullptr ||
+           (pauseDepth.load(std::memory_order_acquire) > 0 && cpuThread->IsPauseAcknowledged());
+}
+
+Z80Registers TVexaBoard::RegisterSnapshot() const {
+    std::lock_guard<std::mutex> lock(snapshotMutex);
+    return snapshot;
+}
+
+void TVexaBoard::PublishRegisters() {
+    std::lock_guard<std::mutex> lock(snapshotMutex);
+    snapshot = Regs;
 }
 
 bool TVexaBoard::TakeSdReadLamp() { return sdCard && sdCard->TakeReadLamp(); }
@@ -515,6 +554,7 @@ void TVexaBoard::ColdBoot() {
     sdCard->Reset();
     Reset();
     ResetBoardRegisters();
+    PublishRegisters();
 
     if (windowHandle) windowHandle->RepaintStatusBar();
     ResumeCpu();

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "cpu/Z80.h"
@@ -81,10 +82,29 @@ public:
     int ClockHz() const { return 36000000; }
     // One slice of the CPU thread: 300,000 T-states.
     void RunSlice();
+    // The debugger's Step Into: one instruction (and the interrupt entry that
+    // may follow it) on the calling thread, with the CPU thread paused around it.
+    void StepInstruction();
     // Pauses the CPU thread (when there is one) and waits for it to park;
-    // ResumeCpu lets it go again. Used by cold boot and the debugger's steps.
+    // ResumeCpu lets it go again. Used by cold boot and the debugger. Calls
+    // nest: the thread runs again only when every pause has been resumed, so
+    // a cold boot inside a debugger stop leaves the machine stopped.
     void PauseCpu();
     void ResumeCpu();
+    // True while the CPU thread is held paused (by the debugger, a cold boot
+    // or a breakpoint stop) and has parked.
+    bool IsCpuHeld() const;
+
+    // A breakpoint reached on the CPU thread ends the slice and keeps the
+    // thread paused, as if PauseCpu had been called for the debugger; this
+    // answers true once per such stop, and the caller then owns that pause.
+    bool TakeBreakpointStop() { return breakpointStop.exchange(false, std::memory_order_acq_rel); }
+
+    // The registers as the debugger may read them from another thread: a copy
+    // published after every slice, step and cold boot, under a lock that the
+    // CPU thread takes once per slice.
+    Z80Registers RegisterSnapshot() const;
+    void PublishRegisters();
 
     bool TakeSdReadLamp();
     bool TakeSdWriteLamp();
@@ -142,6 +162,11 @@ private:
     TVexaAudioSystem* audio = nullptr;
 
     bool lastCommitFailed = false; // the last write-back of the card image failed
+    std::atomic<int> pauseDepth{0};          // PauseCpu calls not yet resumed, plus breakpoint stops
+    std::atomic<bool> breakpointHit{false};  // set by Tick, acted on when the slice ends
+    std::atomic<bool> breakpointStop{false}; // the CPU thread holds itself at a breakpoint
+    mutable std::mutex snapshotMutex;
+    Z80Registers snapshot{};
     uint32_t lowBase = 0;         // sys_low_page << 15
     uint32_t upperReadBase = 0;   // RAM offset of 0x8000 for reads
     uint32_t upperWriteBase = 0;  // RAM offset of 0x8000 for writes

@@ -1,0 +1,40 @@
+// The display thread beside the CPU thread: its pace, its count, and the
+// frames it hands to the host.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "ThreadsSupport.h"
+#include "video/DisplayThread.h"
+
+using namespace std::chrono_literals;
+
+TEST(DisplayThread, PresentsFramesAtMostOncePerNineMilliseconds) {
+    RunningMachine m;
+    ASSERT_TRUE(WaitUntil([&] { return DisplayFrameCount.load() > 3; }));
+    const uint32_t before = DisplayFrameCount.load();
+    const auto t0 = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(300ms);
+    const uint32_t frames = DisplayFrameCount.load() - before;
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
+    EXPECT_LE(frames, uint32_t(ms / 9 + 2));
+    EXPECT_GE(frames, 5u); // and it does not stall
+    m.Stop();
+    // Every counted frame with a board was presented whole.
+    EXPECT_GT(m.host().framesPresented, 0);
+    EXPECT_EQ(m.host().lastFrame.size(), size_t(FrameWidth * FrameHeight));
+}
+
+TEST(DisplayThread, KeepsRunningThroughColdBootsAndStopsFirst) {
+    RunningMachine m;
+    TVexaBoard& b = m.board();
+    for (int i = 0; i < 3; ++i) {
+        const uint32_t before = DisplayFrameCount.load();
+        b.ColdBoot();
+        EXPECT_TRUE(WaitUntil([&] { return DisplayFrameCount.load() > before + 2; }));
+    }
+    m.Stop();
+    const uint32_t after = DisplayFrameCount.load();
+    std::this_thread::sleep_for(30ms);
+    EXPECT_EQ(DisplayFrameCount.load(), after);
+}
