@@ -23,14 +23,14 @@ bool ParseAddress(const std::string& text, uint16_t& value) {
 }
 
 // NAME=FILE[@LOAD[:ENTRY]]
-bool ParseProgram(const std::string& spec, sdimage::Program& program, std::string& error) {
-    const size_t eq = spec.find('=');
+bool ParseProgram(const std::string& programArg, sdimage::Program& program, std::string& error) {
+    const size_t eq = programArg.find('=');
     if (eq == std::string::npos || eq == 0) {
-        error = "'" + spec + "' is not NAME=FILE[@LOAD[:ENTRY]]";
+        error = "'" + programArg + "' is not NAME=FILE[@LOAD[:ENTRY]]";
         return false;
     }
-    program.name = spec.substr(0, eq);
-    std::string file = spec.substr(eq + 1);
+    program.name = programArg.substr(0, eq);
+    std::string file = programArg.substr(eq + 1);
     const size_t at = file.rfind('@');
     if (at != std::string::npos) {
         std::string addresses = file.substr(at + 1);
@@ -38,12 +38,12 @@ bool ParseProgram(const std::string& spec, sdimage::Program& program, std::strin
         const size_t colon = addresses.find(':');
         const std::string load = addresses.substr(0, colon);
         if (!ParseAddress(load, program.load)) {
-            error = "bad load address '" + load + "' in '" + spec + "'";
+            error = "bad load address '" + load + "' in '" + programArg + "'";
             return false;
         }
         program.entry = program.load;
         if (colon != std::string::npos && !ParseAddress(addresses.substr(colon + 1), program.entry)) {
-            error = "bad entry address '" + addresses.substr(colon + 1) + "' in '" + spec + "'";
+            error = "bad entry address '" + addresses.substr(colon + 1) + "' in '" + programArg + "'";
             return false;
         }
     }
@@ -55,20 +55,20 @@ bool ParseProgram(const std::string& spec, sdimage::Program& program, std::strin
 int main(int argc, char** argv) {
     CLI::App app{"Builds a Vexa SD card image holding programs and their directory."};
     std::string output;
-    std::vector<std::string> specs;
+    std::vector<std::string> programArgs;
     bool update = false;
     size_t size = sdimage::DefaultImageSize;
     app.add_option("output", output, "The image file to write")->required();
-    app.add_option("programs", specs, "Programs as NAME=FILE[@LOAD[:ENTRY]] (hexadecimal addresses)");
+    app.add_option("programs", programArgs, "Programs as NAME=FILE[@LOAD[:ENTRY]] (hexadecimal addresses)");
     app.add_flag("--update", update, "Keep the blocks of an existing image past the program area");
     app.add_option("--size", size, "Smallest image size in bytes")->capture_default_str();
     CLI11_PARSE(app, argc, argv);
 
     std::vector<sdimage::Program> programs;
-    for (const std::string& spec : specs) {
+    for (const std::string& programArg : programArgs) {
         sdimage::Program program;
         std::string error;
-        if (!ParseProgram(spec, program, error)) {
+        if (!ParseProgram(programArg, program, error)) {
             std::fprintf(stderr, "mksdimage: %s\n", error.c_str());
             return 1;
         }

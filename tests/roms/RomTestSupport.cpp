@@ -2,11 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <cstring>
 
-#include "host/Host.h"
-#include "video/FramePng.h"
+#include "support/GoldenImage.h"
 
 namespace fs = std::filesystem;
 using namespace testing_support;
@@ -43,30 +40,7 @@ ProcessResult Machine::Run(uint64_t frames, const std::vector<std::string>& more
 
 void ExpectGolden(const fs::path& png, const std::string& name) {
     const fs::path golden = fs::path(VEXA_TEST_SOURCE_DIR) / "roms" / "golden" / (name + ".png");
-    if (const char* env = std::getenv("VEXA_REBASELINE"); env != nullptr && std::strcmp(env, "1") == 0) {
-        fs::copy_file(png, golden, fs::copy_options::overwrite_existing);
-        ADD_FAILURE() << "rewrote " << golden << ": look at it before committing";
-        return;
-    }
-    std::vector<uint32_t> actual, expected;
-    int width = 0, height = 0;
-    std::string error;
-    ASSERT_TRUE(ReadFramePng(png.string(), actual, width, height, &error)) << error;
-    ASSERT_EQ(width, FrameWidth);
-    ASSERT_EQ(height, FrameHeight);
-    ASSERT_TRUE(ReadFramePng(golden.string(), expected, width, height, &error))
-        << error << " (VEXA_REBASELINE=1 creates it)";
-    ASSERT_EQ(expected.size(), actual.size());
-    size_t differing = 0, first = 0;
-    for (size_t i = 0; i < actual.size(); ++i)
-        if (actual[i] != expected[i] && differing++ == 0) first = i;
-    if (differing != 0) {
-        const fs::path keep = fs::path(VEXA_TEST_BIN_DIR).parent_path() / "golden-actual";
-        fs::create_directories(keep);
-        fs::copy_file(png, keep / (name + ".png"), fs::copy_options::overwrite_existing);
-        ADD_FAILURE() << name << ": " << differing << " pixels differ, the first at x " << first % FrameWidth
-                      << ", y " << first / FrameWidth << ". The picture is in " << (keep / (name + ".png"));
-    }
+    ExpectMatchesGolden(png, golden, name, RebaselineRequested());
 }
 
 } // namespace roms_test

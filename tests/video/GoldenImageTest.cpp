@@ -11,9 +11,8 @@
 #include <vector>
 
 #include "GoldenOptions.h"
-#include "host/Host.h"
 #include "support/TestFiles.h"
-#include "video/FramePng.h"
+#include "support/GoldenImage.h"
 
 namespace fs = std::filesystem;
 using namespace testing_support;
@@ -55,35 +54,7 @@ TEST_P(GoldenImage, MatchesExpectedPicture) {
         RunHeadless(dir.Path(), {"--frames", std::to_string(frames), "--screenshot", "shot.png", "--quiet"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
 
-    std::vector<uint32_t> actual, expected;
-    int width = 0, height = 0;
-    std::string error;
-    ASSERT_TRUE(ReadFramePng((dir / "shot.png").string(), actual, width, height, &error)) << error;
-    ASSERT_EQ(width, FrameWidth);
-    ASSERT_EQ(height, FrameHeight);
-
-    const fs::path expectedPath = caseDir / "expected.png";
-    if (GoldenRebaseline) {
-        fs::copy_file(dir / "shot.png", expectedPath, fs::copy_options::overwrite_existing);
-        GTEST_SKIP() << "rewrote " << expectedPath << ": look at it before committing";
-    }
-    ASSERT_TRUE(ReadFramePng(expectedPath.string(), expected, width, height, &error))
-        << error << " (run the video tests with --rebaseline to create it)";
-    ASSERT_EQ(width, FrameWidth);
-    ASSERT_EQ(height, FrameHeight);
-
-    size_t differing = 0, first = 0;
-    for (size_t i = 0; i < actual.size(); ++i)
-        if (actual[i] != expected[i] && differing++ == 0) first = i;
-    if (differing != 0) {
-        // Keep the picture for a look; the build folder is private to this run.
-        const fs::path keep = fs::path(VEXA_TEST_BIN_DIR).parent_path() / "golden-actual";
-        fs::create_directories(keep);
-        fs::copy_file(dir / "shot.png", keep / (name + ".png"), fs::copy_options::overwrite_existing);
-        ADD_FAILURE() << differing << " pixels differ; the first at x " << first % FrameWidth << ", y "
-                      << first / FrameWidth << std::hex << ": 0x" << actual[first] << " instead of 0x"
-                      << expected[first] << std::dec << ". The picture is in " << (keep / (name + ".png"));
-    }
+    ExpectMatchesGolden(dir / "shot.png", caseDir / "expected.png", name, GoldenRebaseline);
 }
 
 INSTANTIATE_TEST_SUITE_P(Golden, GoldenImage, ::testing::ValuesIn(GoldenCases()),

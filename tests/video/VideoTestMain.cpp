@@ -4,10 +4,10 @@
 // committing it.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 
 #include "GoldenOptions.h"
+#include "support/GoldenImage.h"
 
 bool GoldenRebaseline = false;
 
@@ -20,8 +20,7 @@ int main(int argc, char** argv) {
             argv[kept++] = argv[i];
     }
     argc = kept;
-    if (const char* env = std::getenv("VEXA_REBASELINE"); env != nullptr && std::strcmp(env, "1") == 0)
-        GoldenRebaseline = true;
+    if (testing_support::RebaselineRequested()) GoldenRebaseline = true;
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
