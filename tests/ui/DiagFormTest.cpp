@@ -200,7 +200,7 @@ void DiagFormTest::FloodFromSeveralThreadsStaysResponsive() {
     tick.stop();
     // A list that repaints per row stalls for seconds; the batches keep the
     // loop turning (the bound leaves room for a machine busy with other tests).
-    QVERIFY2(worstGap < 1000, qPrintable(QString("the event loop stalled for %1 ms").arg(worstGap)));
+    QVERIFY2(worstGap < 2500, qPrintable(QString("the event loop stalled for %1 ms").arg(worstGap)));
 
     // The list holds the newest 32768 rows, the same as the model, and each
     // thread's rows are in the order they were posted.
