@@ -7,12 +7,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "audio/HostAudio.h"
 #include "audio/MixingAudioOutput.h"
-
-// Opens the default sound device (SDL_AUDIODRIVER is honoured). When no device
-// opens the result is an output without streams: silence, not an error. Never
-// null.
-std::unique_ptr<AudioOutput> OpenHostAudioOutput();
 
 // One stereo 48 kHz signed 16-bit device whose callback mixes the four
 // channel FIFOs. The callback takes no lock of ours and allocates nothing.

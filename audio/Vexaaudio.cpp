@@ -3,12 +3,17 @@
 #include <algorithm>
 
 #include "audio/AudioOutput.h"
-#include "board/Vexaboard.h"
+#include "board/MachineBus.h"
+#include "board/Timing.h"
 #include "diag/Diag.h"
 #include "host/Host.h"
 
-TVexaAudioSystem::TVexaAudioSystem(Host* windowHandle, TVexaBoard* owner) : board(owner) {
-    if (windowHandle) output = windowHandle->OpenAudioOutput();
+namespace {
+constexpr uint32_t MainRamMask = 0x7FFFF; // 512 KB of main RAM
+}
+
+TVexaAudioSystem::TVexaAudioSystem(MachineBus* machine, DiagChannel* channel) : bus(machine), diag(channel) {
+    if (bus && bus->WindowHandle()) output = bus->WindowHandle()->OpenAudioOutput();
     if (!output) output = std::make_unique<NullAudioOutput>();
 }
 
@@ -19,7 +24,7 @@ void TVexaAudioSystem::UpdateStreams(int cycles) {
     // without (no device, or the device went away) plays on in emulated time,
     // 48,000 samples per emulated second, so that its loop flags and the audio
     // interrupt keep coming and software waiting for them carries on.
-    const uint64_t clockHz = board ? static_cast<uint64_t>(board->ClockHz()) : 36000000u;
+    const uint64_t clockHz = static_cast<uint64_t>(bus ? bus->ClockHz() : EmulatedClockHz);
     silentClock += static_cast<uint64_t>(std::max(cycles, 0)) * AudioOutput::SampleRate;
     const uint32_t silentSamples =
         static_cast<uint32_t>(std::min<uint64_t>(silentClock / clockHz, BufferSamples));
@@ -39,6 +44,7 @@ void TVexaAudioSystem::UpdateStreams(int cycles) {
 
 void TVexaAudioSystem::FillChannel(int n, uint32_t count, bool push) {
     Channel& c = channels[n];
+    const uint8_t* ram = bus ? bus->MainRamBytes() : nullptr;
     count = std::min(count, BufferSamples);
     for (uint32_t i = 0; i < count; ++i) {
         if (!c.active) {
@@ -47,12 +53,11 @@ void TVexaAudioSystem::FillChannel(int n, uint32_t count, bool push) {
         }
         // Main RAM read directly: no side effects, and the mask keeps every
         // offset inside it (the largest reachable one is 0x5FFFC anyway).
-        const int s =
-            board ? static_cast<int8_t>(board->MainRam[c.position & (TVexaBoard::MainRamSize - 1)]) : 0;
+        const int s = ram ? static_cast<int8_t>(ram[c.position & MainRamMask]) : 0;
         c.buffer[i] = static_cast<int16_t>(s * c.volume * 2);
         c.step -= 1.0;
         if (c.step < 1.0) {
-            c.step += 48000.0 / c.frequency;
+            c.step += static_cast<double>(AudioOutput::SampleRate) / c.frequency;
             ++c.position;
             if (c.position >= c.start + c.length) {
                 status |= static_cast<uint8_t>(0x10 << n);
@@ -74,17 +79,17 @@ void TVexaAudioSystem::RestartChannel(int n) {
 
 void TVexaAudioSystem::ClearLoopFlag(int channel) {
     channel &= 3;
-    DIAG_POST_TOOLKIT(DIAG_AUDIO, "Clear Audio Loop on Channel: %d", channel);
+    DIAG_POST_TOOLKIT(diag, DIAG_AUDIO, "Clear Audio Loop on Channel: %d", channel);
     status &= static_cast<uint8_t>(~(0x10 << channel));
 }
 
 void TVexaAudioSystem::WriteChannelEnable(uint8_t mask) {
     for (int n = 0; n < ChannelCount; ++n) {
         if (!(mask & (1 << n))) {
-            DIAG_POST_TOOLKIT(DIAG_AUDIO, "Stop Channel: %d", n);
+            DIAG_POST_TOOLKIT(diag, DIAG_AUDIO, "Stop Channel: %d", n);
             channels[n].active = false;
         } else if (!channels[n].active) {
-            DIAG_POST_TOOLKIT(DIAG_AUDIO, "Start Channel: %d", n);
+            DIAG_POST_TOOLKIT(diag, DIAG_AUDIO, "Start Channel: %d", n);
             RestartChannel(n);
         }
     }
@@ -97,20 +102,20 @@ void TVexaAudioSystem::WriteRegister(uint8_t reg, uint16_t value) {
     case 0:
         if (value == c.location) return;
         c.location = value; // latched at the next start or loop point
-        DIAG_POST_TOOLKIT(DIAG_AUDIO, "Channel %d Location set to 0x%4.4x (0x%8.8x)", n, value, c.start);
+        DIAG_POST_TOOLKIT(diag, DIAG_AUDIO, "Channel %d Location set to 0x%4.4x (0x%8.8x)", n, value, c.start);
         break;
     case 1:
         if (value == c.duration) return;
         c.duration = value;
-        DIAG_POST_TOOLKIT(DIAG_AUDIO, "Channel %d Duration set to 0x%4.4x", n, value);
+        DIAG_POST_TOOLKIT(diag, DIAG_AUDIO, "Channel %d Duration set to 0x%4.4x", n, value);
         break;
     case 2:
         if (value == c.period) return;
         c.period = value;
         // 16 MHz divided by the period; short periods are held at the top rate.
         c.frequency = value >= 512 ? 16000000u / value : DefaultFrequency;
-        c.step = 48000.0 / c.frequency; // the hold count restarts at once
-        DIAG_POST_TOOLKIT(DIAG_AUDIO, "Channel %d SampRate set to 0x%4.4x (%d Hz)", n, value,
+        c.step = static_cast<double>(AudioOutput::SampleRate) / c.frequency; // the hold count restarts at once
+        DIAG_POST_TOOLKIT(diag, DIAG_AUDIO, "Channel %d SampRate set to 0x%4.4x (%d Hz)", n, value,
                           static_cast<int>(c.frequency));
         break;
     default: {
@@ -118,7 +123,7 @@ void TVexaAudioSystem::WriteRegister(uint8_t reg, uint16_t value) {
         // Compared with the stored (limited) value, so writing 0x50 twice posts twice.
         if (written == c.volume) return;
         c.volume = std::min<uint8_t>(written, 64);
-        DIAG_POST_TOOLKIT(DIAG_AUDIO, "Channel %d Volume set to 0x%2.2x", n, written);
+        DIAG_POST_TOOLKIT(diag, DIAG_AUDIO, "Channel %d Volume set to 0x%2.2x", n, written);
         break;
     }
     }
@@ -128,9 +133,9 @@ uint16_t TVexaAudioSystem::ReadRegister(uint8_t reg) {
     const int n = (reg >> 2) & 3;
     const Channel& c = channels[n];
     switch (reg & 3) {
-    case 0: DIAG_POST_TOOLKIT(DIAG_AUDIO, "Channel %d Location read", n); return c.location;
-    case 1: DIAG_POST_TOOLKIT(DIAG_AUDIO, "Channel %d Duration read", n); return c.duration;
-    case 2: DIAG_POST_TOOLKIT(DIAG_AUDIO, "Channel %d SampRate read", n); return c.period;
-    default: DIAG_POST_TOOLKIT(DIAG_AUDIO, "Channel %d Volume read", n); return c.volume;
+    case 0: DIAG_POST_TOOLKIT(diag, DIAG_AUDIO, "Channel %d Location read", n); return c.location;
+    case 1: DIAG_POST_TOOLKIT(diag, DIAG_AUDIO, "Channel %d Duration read", n); return c.duration;
+    case 2: DIAG_POST_TOOLKIT(diag, DIAG_AUDIO, "Channel %d SampRate read", n); return c.period;
+    default: DIAG_POST_TOOLKIT(diag, DIAG_AUDIO, "Channel %d Volume read", n); return c.volume;
     }
 }

@@ -8,8 +8,8 @@
 #include <memory>
 
 class AudioOutput;
-class Host;
-class TVexaBoard;
+class DiagChannel;
+class MachineBus;
 
 class TVexaAudioSystem {
 public:
@@ -35,9 +35,11 @@ public:
         int16_t buffer[BufferSamples] = {};
     };
 
-    // Opens the sound output through the host; without one every channel is
-    // silent but plays on in emulated time, so status bits and interrupts work.
-    TVexaAudioSystem(Host* windowHandle, TVexaBoard* board);
+    // Opens the sound output through the machine's host; without one every
+    // channel is silent but plays on in emulated time, so status bits and
+    // interrupts work. Without a bus (a sound unit on its own, in tests) the
+    // samples read as silence.
+    explicit TVexaAudioSystem(MachineBus* bus, DiagChannel* diag = nullptr);
     ~TVexaAudioSystem();
     TVexaAudioSystem(const TVexaAudioSystem&) = delete;
     TVexaAudioSystem& operator=(const TVexaAudioSystem&) = delete;
@@ -58,7 +60,8 @@ private:
     // `push` is set, queues them on the channel's stream.
     void FillChannel(int n, uint32_t count, bool push);
 
-    TVexaBoard* board;
+    MachineBus* bus;
+    DiagChannel* diag;
     std::unique_ptr<AudioOutput> output;
     Channel channels[ChannelCount];
     // Bits 0-3: channel n started or looped; bits 4-7: channel n reached the

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "audio/AudioOutput.h"
-#include "board/Vexaboard.h"
+#include "board/Machine.h"
 #include "cpu/Z80.h"
 #include "host/Host.h"
 #include "video/Vexavideo.h"
@@ -104,28 +104,28 @@ void BenchMachine(uint64_t tstates, const std::vector<Scenario>& scenarios) {
     const std::vector<uint8_t> workload = LoadWorkload();
     const fs::path dir = fs::temp_directory_path() / ("vexa-bench-" + std::to_string(::getpid()));
     fs::create_directories(dir);
-    const fs::path previous = fs::current_path();
-    fs::current_path(dir);
     {
-        std::ofstream("config.txt") << "bootrom boot.rom\n";
+        std::ofstream(dir / "config.txt") << "bootrom boot.rom\n";
         const uint8_t boot[] = {0xC3, WorkloadAddress & 0xFF, WorkloadAddress >> 8}; // jp 0x8000
-        std::ofstream("boot.rom", std::ios::binary).write(reinterpret_cast<const char*>(boot), sizeof boot);
+        std::ofstream(dir / "boot.rom", std::ios::binary).write(reinterpret_cast<const char*>(boot), sizeof boot);
     }
     SilentHost host;
+    MachineOptions options;
+    options.folder = dir.string();
     for (const Scenario& scenario : scenarios) {
-        auto board = std::make_unique<TVexaBoard>(&host, /*startThreads=*/false);
-        std::memcpy(board->MainRam + WorkloadAddress, workload.data(), workload.size());
-        scenario.setup(*board);
-        const uint32_t first = CpuCycleCount.load();
+        auto machine = std::make_unique<Machine>(&host, options);
+        TVexaBoard& board = machine->Board();
+        std::memcpy(board.MainRam() + WorkloadAddress, workload.data(), workload.size());
+        scenario.setup(board);
+        const uint64_t first = board.EmulatedCycles();
         uint64_t executed = 0;
         const auto start = std::chrono::steady_clock::now();
         while (executed < tstates) {
-            board->RunSlice();
-            executed = CpuCycleCount.load() - first;
+            machine->RunSlice();
+            executed = board.EmulatedCycles() - first;
         }
         Report(scenario.name, executed, Seconds(start));
     }
-    fs::current_path(previous);
     fs::remove_all(dir);
 }
 
@@ -153,8 +153,8 @@ void FullWindowAndPattern(TVexaBoard& board) {
 // Puts a line coprocessor program (16-bit words) at main RAM 0x70000 and starts it.
 void StartLineCop(TVexaBoard& board, const std::vector<uint16_t>& program) {
     for (size_t i = 0; i < program.size(); ++i) {
-        board.MainRam[0x70000 + 2 * i] = static_cast<uint8_t>(program[i]);
-        board.MainRam[0x70000 + 2 * i + 1] = static_cast<uint8_t>(program[i] >> 8);
+        board.MainRam()[0x70000 + 2 * i] = static_cast<uint8_t>(program[i]);
+        board.MainRam()[0x70000 + 2 * i + 1] = static_cast<uint8_t>(program[i] >> 8);
     }
     VideoWrite(board, 0x20E, 0x00);
     VideoWrite(board, 0x20D, 0x01);

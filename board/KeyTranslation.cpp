@@ -47,7 +47,7 @@ const uint16_t KeyTranslationTable[256] = {
 void TVexaBoard::HostKeyDown(uint16_t vk, int shiftState) {
     const uint16_t entry = KeyTranslationTable[vk & 0xFF];
     if (entry == 0) return;
-    if (CurrentDiagSink()) DiagSendC(DIAG_KB_MOUSE, "Key Press 0x%4.4x, 0x%4.4x", vk, shiftState);
+    if (diag && diag->Sink()) diag->SendC(DIAG_KB_MOUSE, "Key Press 0x%4.4x, 0x%4.4x", vk, shiftState);
     if ((entry & 0xFF00) == 0xE000) keyboard->QueueByte(0xE0);
     keyboard->QueueByte(static_cast<uint8_t>(entry & 0xFF));
 }
@@ -55,7 +55,7 @@ void TVexaBoard::HostKeyDown(uint16_t vk, int shiftState) {
 void TVexaBoard::HostKeyUp(uint16_t vk, int shiftState) {
     const uint16_t entry = KeyTranslationTable[vk & 0xFF];
     if (entry == 0) return;
-    if (CurrentDiagSink()) DiagSendC(DIAG_KB_MOUSE, "Key Release 0x%4.4x, 0x%4.4x", vk, shiftState);
+    if (diag && diag->Sink()) diag->SendC(DIAG_KB_MOUSE, "Key Release 0x%4.4x, 0x%4.4x", vk, shiftState);
     if ((entry & 0xFF00) == 0xE000) keyboard->QueueByte(0xE0);
     keyboard->QueueByte(0xF0);
     keyboard->QueueByte(static_cast<uint8_t>(entry & 0xFF));

@@ -1,18 +1,20 @@
-// The Vexa board: the processor's memory map and ports, the device clock and
-// interrupts, cold boot and shutdown, and host key input. It owns every device
-// and both worker threads.
+// The Vexa board as the processor sees it: the memory map, the ports, the
+// device clock and interrupts, the emulator trap and host key input. It owns
+// every device; the machine that owns it (Machine) runs it, boots it and
+// shuts it down.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
-#include <string>
+#include <vector>
 
+#include "board/MachineBus.h"
+#include "board/Timing.h"
 #include "cpu/Z80.h"
 
+class DiagChannel;
+class FrameExchange;
 class Host;
-class Z80Thread;
-class VideoThread;
 class TVexaVideo;
 class TVexaPIC;
 class TVexaTimer;
@@ -22,29 +24,20 @@ class TVexaMathsAssist;
 class TVexaSDCard;
 class TVexaAudioSystem;
 
-// The one machine, or null before the main window has stored it and after it
-// has closed. Worker threads read it, so it is atomic.
-class TVexaBoard;
-extern std::atomic<TVexaBoard*> VexaBoard;
-// The debugger's breakpoint: any value outside 0..0xFFFF means none.
-extern std::atomic<int> BreakpointAddress;
-// T-states run since the debugger last read the figure (the board's Tick adds).
-extern std::atomic<uint32_t> CpuCycleCount;
-
 // 256 entries indexed by the host's virtual-key code: 0 ignored, 0xE0nn an
 // extended key (E0 then nn), anything else the set-2 scan code.
 extern const uint16_t KeyTranslationTable[256];
 
-class TVexaBoard final : public z80cpu {
+// No breakpoint: any value outside 0..0xFFFF means none.
+constexpr int NoBreakpoint = 0x10000;
+
+class TVexaBoard final : public z80cpu, public MachineBus {
 public:
     static constexpr int MainRamSize = 0x80000;
     static constexpr int BootRomSize = 512;
-    static constexpr int AudioStepCycles = 10000;
 
-    // Builds the devices and runs the first cold boot. With startThreads the
-    // display and CPU threads start at once (the emulator); without them the
-    // caller drives RunSlice itself (the headless runner and the tests).
-    explicit TVexaBoard(Host* windowHandle, bool startThreads = true);
+    // Builds the devices in their reset state; no cold boot (the machine runs it).
+    TVexaBoard(Host* windowHandle, DiagChannel* diag);
     virtual ~TVexaBoard();
 
     TVexaBoard(const TVexaBoard&) = delete;
@@ -63,53 +56,53 @@ public:
     bool Tick(int cycles) override;
     int TakeInterrupt() override;
 
-    // The line coprocessor's route to the register area, whatever the paging.
-    void WriteVideoSpace(uint16_t address, uint8_t value);
+    // MachineBus: what video and sound see.
+    const uint8_t* MainRamBytes() const override { return mainRam; }
+    void WriteVideoSpace(uint16_t address, uint8_t value) override;
+    Host* WindowHandle() const override { return windowHandle; }
+    int ClockHz() const override { return EmulatedClockHz; }
 
-    void ColdBoot();
-    // True when the window may close: no card writes wait, or they were saved
-    // or discarded as the user chose. With "writeenable" it parks the CPU
-    // thread first and leaves it parked when it returns true (Shutdown comes
-    // next). A failed save shows a box and returns false.
-    bool QueryClose();
-    // Stops both threads and writes the four dumps. Throws std::runtime_error
-    // naming the file when a dump cannot be written.
-    void Shutdown();
-
+    // Host keys, as the main window forwards them (any thread).
     void HostKeyDown(uint16_t vk, int shiftState);
     void HostKeyUp(uint16_t vk, int shiftState);
+    // The warm boot: an NMI after the current instruction (any thread).
+    void RequestNmi() { nmiRequest.store(true, std::memory_order_relaxed); }
 
-    int ClockHz() const { return 36000000; }
-    // One slice of the CPU thread: 300,000 T-states.
-    void RunSlice();
-    // The debugger's Step Into: one instruction (and the interrupt entry that
-    // may follow it) on the calling thread, with the CPU thread paused around it.
-    void StepInstruction();
-    // Pauses the CPU thread (when there is one) and waits for it to park;
-    // ResumeCpu lets it go again. Used by cold boot and the debugger. Calls
-    // nest: the thread runs again only when every pause has been resumed, so
-    // a cold boot inside a debugger stop leaves the machine stopped.
-    void PauseCpu();
-    void ResumeCpu();
-    // True while the CPU thread is held paused (by the debugger, a cold boot
-    // or a breakpoint stop) and has parked.
-    bool IsCpuHeld() const;
+    // The pieces of a cold boot, called by the machine while the processor is idle.
+    void ClearMemory();
+    void LoadBootRom(const std::vector<uint8_t>& bytes);
+    // Resets every device (PIC, video, timer, keyboard, mouse, maths, SD card),
+    // then the processor with the refresh register given, then the board's
+    // own registers.
+    void ResetAll(uint32_t refresh);
 
-    // A breakpoint reached on the CPU thread ends the slice and keeps the
-    // thread paused, as if PauseCpu had been called for the debugger; this
-    // answers true once per such stop, and the caller then owns that pause.
-    bool TakeBreakpointStop() { return breakpointStop.exchange(false, std::memory_order_acq_rel); }
+    // Stops a run after the instruction whose address this is; NoBreakpoint for none.
+    std::atomic<int> BreakpointAddress{NoBreakpoint};
+    // True once since a breakpoint ended a run.
+    bool TakeBreakpointHit() { return breakpointHit.exchange(false, std::memory_order_relaxed); }
+    // Where finished frames go; a breakpoint also publishes the picture it shows.
+    void AttachFrames(FrameExchange* exchange);
 
-    // The registers as the debugger may read them from another thread: a copy
-    // published after every slice, step and cold boot, under a lock that the
-    // CPU thread takes once per slice.
-    Z80Registers RegisterSnapshot() const;
-    void PublishRegisters();
+    // T-states handed to Tick since the board was built: the emulated clock.
+    // Read it only from the thread that runs the processor, or while it is idle.
+    uint64_t EmulatedCycles() const { return emulatedCycles; }
+
+    uint8_t* MainRam() { return mainRam; }
+    const uint8_t* MainRam() const { return mainRam; }
+    const uint8_t* BootRom() const { return bootRom; }
+
+    uint8_t sys_mem_select() const { return memSelect; }
+    uint8_t sys_alt_write_page() const { return altWritePage; }
+    uint8_t sys_low_page() const { return lowPage; }
+    uint8_t sys_irq_enable() const { return irqEnable; }
+    uint16_t VramWindowBase() const { return vramWindowBase; }
+    bool IsNmiRequested() const { return nmiRequest.load(std::memory_order_relaxed); }
+    bool IsIrqPending() const { return irqPending; }
+    uint32_t AudioCycleAccumulator() const { return audioCycleAccumulator; }
 
     bool TakeSdReadLamp();
     bool TakeSdWriteLamp();
 
-    Host* WindowHandle() const { return windowHandle; }
     TVexaVideo* Video() const { return video; }
     TVexaPIC* Pic() const { return pic; }
     TVexaTimer* Timer() const { return timer; }
@@ -118,22 +111,6 @@ public:
     TVexaMathsAssist* Maths() const { return maths; }
     TVexaSDCard* SdCard() const { return sdCard; }
     TVexaAudioSystem* Audio() const { return audio; }
-    Z80Thread* CpuThread() const { return cpuThread; }
-
-    bool SdWriteEnable = false;
-    bool SdNoWritePrompt = false;
-    std::string SdImagePath;
-    uint8_t BootRom[BootRomSize] = {};
-    uint8_t MainRam[MainRamSize] = {};
-
-    uint8_t sys_mem_select = 0;
-    uint8_t sys_alt_write_page = 0;
-    uint8_t sys_low_page = 0;
-    uint16_t VramWindowBase = 0x2000;
-    uint8_t sys_irq_enable = 0;
-    std::atomic<bool> NmiRequest{false}; // set by the UI thread, taken by the CPU thread
-    bool IrqPending = false;
-    uint32_t AudioCycleAccumulator = 0;
 
 private:
     void ResetBoardRegisters();
@@ -144,14 +121,9 @@ private:
     void WriteRoutedArea(uint16_t address, uint8_t value);
     bool StepAudio();
     void HitBreakpoint();
-    bool ReadConfiguration();
-    bool AskToCommit(const char* question);
-    bool CommitSdImage();
-    void WriteDump(const char* name, const uint8_t* data, size_t size);
 
     Host* windowHandle;
-    Z80Thread* cpuThread = nullptr;
-    VideoThread* displayThread = nullptr;
+    DiagChannel* diag;
     TVexaVideo* video = nullptr;
     TVexaPIC* pic = nullptr;
     TVexaTimer* timer = nullptr;
@@ -160,13 +132,22 @@ private:
     TVexaMathsAssist* maths = nullptr;
     TVexaSDCard* sdCard = nullptr;
     TVexaAudioSystem* audio = nullptr;
+    FrameExchange* frames = nullptr;
 
-    bool lastCommitFailed = false; // the last write-back of the card image failed
-    std::atomic<int> pauseDepth{0};          // PauseCpu calls not yet resumed, plus breakpoint stops
-    std::atomic<bool> breakpointHit{false};  // set by Tick, acted on when the slice ends
-    std::atomic<bool> breakpointStop{false}; // the CPU thread holds itself at a breakpoint
-    mutable std::mutex snapshotMutex;
-    Z80Registers snapshot{};
+    uint8_t bootRom[BootRomSize] = {};
+    uint8_t mainRam[MainRamSize] = {};
+
+    uint8_t memSelect = 0;    // sys_mem_select, port 0x00
+    uint8_t altWritePage = 0; // sys_alt_write_page, port 0x0B
+    uint8_t lowPage = 0;      // sys_low_page, port 0x20
+    uint16_t vramWindowBase = 0x2000;
+    uint8_t irqEnable = 0;    // sys_irq_enable, port 0x01
+    std::atomic<bool> nmiRequest{false}; // set by the UI thread, taken by the CPU thread
+    bool irqPending = false;
+    uint32_t audioCycleAccumulator = 0;
+    uint64_t emulatedCycles = 0;
+    std::atomic<bool> breakpointHit{false};
+
     uint32_t lowBase = 0;         // sys_low_page << 15
     uint32_t upperReadBase = 0;   // RAM offset of 0x8000 for reads
     uint32_t upperWriteBase = 0;  // RAM offset of 0x8000 for writes

@@ -5,7 +5,6 @@
 #include <sched.h>
 #include <sys/resource.h>
 
-#include "board/Vexaboard.h"
 
 unsigned TickCountMs() {
     using namespace std::chrono;
@@ -23,7 +22,7 @@ void RaiseCurrentThreadPriority() {
     (void)setpriority(PRIO_PROCESS, 0, current - 1);
 }
 
-Z80Thread::Z80Thread(TVexaBoard* owner) : board(owner) {}
+Z80Thread::Z80Thread(SliceRunner* owner) : machine(owner) {}
 
 Z80Thread::~Z80Thread() { Terminate(); }
 
@@ -52,7 +51,7 @@ void Z80Thread::Execute() {
         }
         const unsigned t0 = TickCountMs();
         try {
-            board->RunSlice();
+            machine->RunSlice();
         } catch (...) {
             // A device that throws loses its slice, nothing more.
         }

@@ -1,11 +1,18 @@
-// The worker thread that runs the machine in slices of 300,000 T-states,
+// The worker thread that runs the machine in slices (300,000 T-states each),
 // starting a slice at most once every 15 ms, and parks it on request.
 #pragma once
 
 #include <atomic>
 #include <thread>
 
-class TVexaBoard;
+// Whatever the thread runs: one slice of the machine per call.
+class SliceRunner {
+public:
+    virtual void RunSlice() = 0;
+
+protected:
+    ~SliceRunner() = default;
+};
 
 class Z80Thread {
 public:
@@ -13,7 +20,7 @@ public:
     static constexpr unsigned PausePollMs = 10;
 
     // Created suspended: nothing runs until Start.
-    explicit Z80Thread(TVexaBoard* board);
+    explicit Z80Thread(SliceRunner* machine);
     // Requests termination and waits for the thread to end.
     ~Z80Thread();
 
@@ -28,7 +35,7 @@ public:
 private:
     void Execute();
 
-    TVexaBoard* board;
+    SliceRunner* machine;
     std::thread thread;
     std::atomic<bool> terminateRequested{false};
     std::atomic<bool> pauseRequest{false};

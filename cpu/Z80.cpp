@@ -200,10 +200,12 @@ z80cpu::z80cpu() {
     }
 }
 
-void z80cpu::Reset() {
+void z80cpu::Reset() { Reset(static_cast<uint32_t>(std::rand() & 0x7FFF)); }
+
+void z80cpu::Reset(uint32_t refresh) {
     Regs = Z80Registers{};
     Regs.SP = 0xF000;
-    Regs.R = static_cast<uint32_t>(std::rand() & 0x7FFF);
+    Regs.R = refresh;
     CycleBudget = CyclePeriod;
 }
 

@@ -45,10 +45,20 @@ public:
     virtual bool Tick(int cycles) = 0;
     virtual int TakeInterrupt() = 0;
 
-    // All registers 0, SP 0xF000, R random, budget refilled from the period.
+    // All registers 0, SP 0xF000, R random (the C library's rand()), budget
+    // refilled from the period.
     void Reset();
+    // The same with R given, for machines that keep their own random source.
+    void Reset(uint32_t refresh);
     // Executes instructions until the budget is used up; returns Running.
     int Run();
+    // Run with this budget and period: what a caller that runs the processor
+    // for a given time uses, rather than writing the budget fields itself.
+    int RunFor(int budget, int period) {
+        CycleBudget = budget;
+        CyclePeriod = period;
+        return Run();
+    }
     // -1 nothing, -2 NMI, anything else a maskable interrupt with that data-bus byte.
     void Interrupt(int value);
     void GetRegisters(Z80Registers& out) const { out = Regs; }

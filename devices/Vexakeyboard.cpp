@@ -4,7 +4,7 @@
 
 void TVexaKeyboard::ReceiveByte(uint8_t b) {
     if (b != 0xFF) return;
-    DIAG_POST_C(DIAG_KB_MOUSE, "Reset Command Received");
+    DIAG_POST_C(diag, DIAG_KB_MOUSE, "Reset Command Received");
     // Three bytes, where a keyboard usually sends two: the echoed command,
     // the acknowledge and the self-test pass.
     static constexpr uint8_t answer[] = {0xFF, 0xFA, 0xAA};
@@ -12,6 +12,6 @@ void TVexaKeyboard::ReceiveByte(uint8_t b) {
 }
 
 void TVexaKeyboard::Reset() {
-    DIAG_POST_C(DIAG_KB_MOUSE, "KB Reset");
+    DIAG_POST_C(diag, DIAG_KB_MOUSE, "KB Reset");
     TVexaPS2Device::Reset();
 }

@@ -18,31 +18,31 @@ unsigned AsPrinted(int16_t value) { return static_cast<unsigned>(static_cast<int
 
 } // namespace
 
-TVexaMathsAssist::TVexaMathsAssist() { Reset(); }
+TVexaMathsAssist::TVexaMathsAssist(DiagChannel* channel) : diag(channel) { Reset(); }
 
 void TVexaMathsAssist::WriteTableByte(uint16_t offset, uint8_t v) {
     const int n = (offset & 0x1FE) >> 1;
     Table[n] = (offset & 1) ? WithHighByte(Table[n], v) : WithLowByte(Table[n], v);
     Dirty = true;
-    DIAG_POST_C(DIAG_MATHS, "Table Entry %d set to 0x%4.4x", n, AsPrinted(Table[n]));
+    DIAG_POST_C(diag, DIAG_MATHS, "Table Entry %d set to 0x%4.4x", n, AsPrinted(Table[n]));
 }
 
 void TVexaMathsAssist::SelectIndex(uint8_t v) {
     Index = v;
     Dirty = true;
-    DIAG_POST_C(DIAG_MATHS, "Table Index 0x%2.2x selected", v);
+    DIAG_POST_C(diag, DIAG_MATHS, "Table Index 0x%2.2x selected", v);
 }
 
 void TVexaMathsAssist::WriteMultiplierLow(uint8_t v) {
     Multiplier = WithLowByte(Multiplier, v);
     Dirty = true;
-    DIAG_POST_C(DIAG_MATHS, "Multiplier Value set to: 0x%4.4x", AsPrinted(Multiplier));
+    DIAG_POST_C(diag, DIAG_MATHS, "Multiplier Value set to: 0x%4.4x", AsPrinted(Multiplier));
 }
 
 void TVexaMathsAssist::WriteMultiplierHigh(uint8_t v) {
     Multiplier = WithHighByte(Multiplier, v);
     Dirty = true;
-    DIAG_POST_C(DIAG_MATHS, "Multiplier Value set to: 0x%4.4x", AsPrinted(Multiplier));
+    DIAG_POST_C(diag, DIAG_MATHS, "Multiplier Value set to: 0x%4.4x", AsPrinted(Multiplier));
 }
 
 // Both factors are at most 2^15 in size, so the product fits 32 bits
@@ -56,14 +56,14 @@ void TVexaMathsAssist::Compute() {
 uint8_t TVexaMathsAssist::ReadResultLow() {
     if (Dirty) Compute();
     const uint8_t low = static_cast<uint8_t>(Result & 0xFF);
-    DIAG_POST_C(DIAG_MATHS, "Maths Result LSB: 0x%2.2x", low);
+    DIAG_POST_C(diag, DIAG_MATHS, "Maths Result LSB: 0x%2.2x", low);
     return low;
 }
 
 uint8_t TVexaMathsAssist::ReadResultHigh() {
     if (Dirty) Compute();
     const uint8_t high = static_cast<uint8_t>(Result >> 8);
-    DIAG_POST_C(DIAG_MATHS, "Maths Result MSB: 0x%2.2x", high);
+    DIAG_POST_C(diag, DIAG_MATHS, "Maths Result MSB: 0x%2.2x", high);
     return high;
 }
 

@@ -6,11 +6,13 @@
 
 #include <cstdint>
 
+class DiagChannel;
+
 class TVexaMathsAssist {
 public:
     static constexpr int TableEntries = 256;
 
-    TVexaMathsAssist();
+    explicit TVexaMathsAssist(DiagChannel* diag = nullptr);
     // 0x0600-0x07FF: entry offset >> 1, low byte at even offsets, high at odd.
     void WriteTableByte(uint16_t offset, uint8_t v);
     void SelectIndex(uint8_t v);          // 0x020A
@@ -27,5 +29,6 @@ public:
     bool Dirty = false; // an input changed since Result was computed
 
 private:
+    DiagChannel* diag;
     void Compute();
 };

@@ -5,6 +5,6 @@
 void TVexaMouse::ReceiveByte(uint8_t) {}
 
 void TVexaMouse::Reset() {
-    DIAG_POST_C(DIAG_KB_MOUSE, "Mouse Reset");
+    DIAG_POST_C(diag, DIAG_KB_MOUSE, "Mouse Reset");
     TVexaPS2Device::Reset();
 }

@@ -6,7 +6,7 @@
 // every byte it is sent.
 class TVexaMouse final : public TVexaPS2Device {
 public:
-    TVexaMouse() = default;
+    explicit TVexaMouse(DiagChannel* diag = nullptr) : TVexaPS2Device(diag) {}
     void ReceiveByte(uint8_t b) override;
     void Reset() override;
 };

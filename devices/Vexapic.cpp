@@ -2,14 +2,11 @@
 
 #include <climits>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <system_error>
 #include <vector>
 
 #include "diag/Diag.h"
 
-TVexaPIC::TVexaPIC() { Reset(); }
+TVexaPIC::TVexaPIC(DiagChannel* channel) : diag(channel) { Reset(); }
 
 void TVexaPIC::WriteLines(bool clock, bool data) {
     if (clock && !LastClock) {
@@ -37,7 +34,7 @@ void TVexaPIC::BurstPulse() {
     Value = static_cast<int32_t>(static_cast<uint32_t>(Value) + 1u);
     if (Remaining == 0) {
         State = WaitPreamble;
-        DIAG_POST_C(DIAG_PIC, "Databurst Complete");
+        DIAG_POST_C(diag, DIAG_PIC, "Databurst Complete");
     }
 }
 
@@ -51,9 +48,9 @@ void TVexaPIC::ProcessByte(uint8_t b) {
     case WaitPreamble:
         if (b == 0x88) {
             State = WaitCommand;
-            DIAG_POST_C(DIAG_PIC, "Received Valid 0x88 Preamble");
+            DIAG_POST_C(diag, DIAG_PIC, "Received Valid 0x88 Preamble");
         } else {
-            DIAG_POST_C(DIAG_PIC, "Received Invalid Preamble: 0x%2.2x", b);
+            DIAG_POST_C(diag, DIAG_PIC, "Received Invalid Preamble: 0x%2.2x", b);
         }
         break;
     case WaitCommand:
@@ -70,19 +67,19 @@ void TVexaPIC::ProcessByte(uint8_t b) {
             State = ArgumentLow;
             break;
         case 0xA1:
-            DIAG_POST_C(DIAG_PIC, "Command: RECONFIGURE NOW!");
+            DIAG_POST_C(diag, DIAG_PIC, "Command: RECONFIGURE NOW!");
             State = WaitPreamble;
             break;
         case 0xC9:
             State = Burst;
-            DIAG_POST_C(DIAG_PIC, "Command: BEGIN DATABURST!");
-            DIAG_POST_C(DIAG_PIC, "Databurst from: 0x%6.6x size(dec): %d bytes", static_cast<unsigned>(BurstAddress),
+            DIAG_POST_C(diag, DIAG_PIC, "Command: BEGIN DATABURST!");
+            DIAG_POST_C(diag, DIAG_PIC, "Databurst from: 0x%6.6x size(dec): %d bytes", static_cast<unsigned>(BurstAddress),
                         BurstLength);
             Value = BurstAddress;
             Remaining = BurstLength;
             break;
         default:
-            DIAG_POST_C(DIAG_PIC, "Received Invalid Command: 0x%2.2x", b);
+            DIAG_POST_C(diag, DIAG_PIC, "Received Invalid Command: 0x%2.2x", b);
             State = WaitPreamble;
             break;
         }
@@ -90,7 +87,7 @@ void TVexaPIC::ProcessByte(uint8_t b) {
     case IgnoredByte1: State = IgnoredByte2; break;
     case IgnoredByte2:
         State = WaitPreamble;
-        DIAG_POST_C(DIAG_PIC, "Command: (4 byte command tbd)");
+        DIAG_POST_C(diag, DIAG_PIC, "Command: (4 byte command tbd)");
         break;
     case ArgumentLow:
         Value |= b;
@@ -113,43 +110,29 @@ void TVexaPIC::RunCommand() {
     switch (Command) {
     case 0xD4:
         BurstAddress = Value;
-        DIAG_POST_C(DIAG_PIC, "Command: SET BURST ADDR!");
+        DIAG_POST_C(diag, DIAG_PIC, "Command: SET BURST ADDR!");
         break;
     case 0xE2:
         BurstLength = Value;
-        DIAG_POST_C(DIAG_PIC, "Command: SET BURST LEN!");
+        DIAG_POST_C(diag, DIAG_PIC, "Command: SET BURST LEN!");
         break;
-    case 0xB8: DIAG_POST_C(DIAG_PIC, "Command: SET CONFIG ADDR to 0x%6.6x", static_cast<unsigned>(Value)); break;
-    case 0x98: DIAG_POST_C(DIAG_PIC, "Command: ACCEPT PGM DATA!"); break;
-    case 0xF5: DIAG_POST_C(DIAG_PIC, "Command: ERASE 64k BLOCK!"); break; // nothing is erased
+    case 0xB8: DIAG_POST_C(diag, DIAG_PIC, "Command: SET CONFIG ADDR to 0x%6.6x", static_cast<unsigned>(Value)); break;
+    case 0x98: DIAG_POST_C(diag, DIAG_PIC, "Command: ACCEPT PGM DATA!"); break;
+    case 0xF5: DIAG_POST_C(diag, DIAG_PIC, "Command: ERASE 64k BLOCK!"); break; // nothing is erased
     default: break;
     }
 }
 
-void TVexaPIC::LoadEeprom(const std::string& path, int offset) {
-    namespace fs = std::filesystem;
+void TVexaPIC::LoadEeprom(const std::vector<uint8_t>& bytes, uint64_t size, int offset, const std::string& path) {
     const char* name = path.c_str();
-
-    // Only a regular file has a size worth trusting; a folder would open and
-    // then fail to read.
-    std::error_code ec;
-    std::ifstream in;
-    if (fs::is_regular_file(path, ec)) in.open(path, std::ios::binary);
-    if (in.is_open()) in.seekg(0, std::ios::end);
-    const std::streamoff size = in.is_open() ? static_cast<std::streamoff>(in.tellg()) : -1;
-    if (size < 0) {
-        DIAG_POST_C(DIAG_PIC, "EEPROM image %s cannot be read: nothing loaded", name);
-        return;
-    }
-    const long long fileSize = size;
-
+    const long long fileSize = static_cast<long long>(size);
     if (offset < 0) {
-        DIAG_POST_C(DIAG_PIC, "EEPROM image %s not loaded: offset %d is not an EEPROM address, %lld bytes skipped",
+        DIAG_POST_C(diag, DIAG_PIC, "EEPROM image %s not loaded: offset %d is not an EEPROM address, %lld bytes skipped",
                     name, offset, fileSize);
         return;
     }
     if (offset >= EepromSize) {
-        DIAG_POST_C(DIAG_PIC, "EEPROM image %s not loaded: offset 0x%x is past the end of the EEPROM, %lld bytes skipped",
+        DIAG_POST_C(diag, DIAG_PIC, "EEPROM image %s not loaded: offset 0x%x is past the end of the EEPROM, %lld bytes skipped",
                     name, static_cast<unsigned>(offset), fileSize);
         return;
     }
@@ -157,18 +140,15 @@ void TVexaPIC::LoadEeprom(const std::string& path, int offset) {
     const long long room = EepromSize - offset;
     const size_t wanted = static_cast<size_t>(fileSize < room ? fileSize : room);
     if (wanted == 0) return; // an empty image: nothing to load, nothing cut
-    // Read whole before storing, so that a read error leaves the EEPROM as it was.
-    std::vector<char> bytes(wanted);
-    in.seekg(0, std::ios::beg);
-    in.read(bytes.data(), static_cast<std::streamsize>(wanted));
-    if (static_cast<size_t>(in.gcount()) != wanted) {
-        DIAG_POST_C(DIAG_PIC, "EEPROM image %s cannot be read: nothing loaded", name);
+    if (bytes.size() < wanted) {
+        // The file shrank between its size and its read: load nothing rather than half.
+        DIAG_POST_C(diag, DIAG_PIC, "EEPROM image %s cannot be read: nothing loaded", name);
         return;
     }
     std::memcpy(Eeprom + offset, bytes.data(), wanted);
 
     if (fileSize > room)
-        DIAG_POST_C(DIAG_PIC,
+        DIAG_POST_C(diag, DIAG_PIC,
                     "EEPROM image %s cut: %lld of %lld bytes loaded at 0x%5.5x, the last %lld bytes run past the end "
                     "of the EEPROM",
                     name, room, fileSize, static_cast<unsigned>(offset), fileSize - room);

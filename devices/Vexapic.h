@@ -6,6 +6,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+class DiagChannel;
 
 class TVexaPIC {
 public:
@@ -23,18 +26,20 @@ public:
         Burst = 7,
     };
 
-    TVexaPIC();
+    explicit TVexaPIC(DiagChannel* diag = nullptr);
     // Port 0x0D write. Everything happens on a rising clock edge.
     void WriteLines(bool clock, bool data);
     // Port 0x09 bit 4: a burst byte is waiting.
     bool IsDataReady() const { return DataReady; }
     // Port 0x0D read: the last burst byte, and the waiting flag cleared.
     uint8_t ReadData();
-    // Copies the file into the EEPROM from offset on. Bytes that would fall
-    // outside the EEPROM are left out; what was skipped or cut, and a file that
-    // cannot be read, is said in a diagnostic. The EEPROM keeps its previous
-    // contents wherever nothing is loaded.
-    void LoadEeprom(const std::string& path, int offset);
+    // Copies an image file's bytes into the EEPROM from offset on. `bytes`
+    // holds the start of the file named `name` (at least as much of it as fits
+    // from offset on) and fileSize its whole size. Bytes that would fall
+    // outside the EEPROM are left out, and what was skipped or cut is said in
+    // a diagnostic. The EEPROM keeps its previous contents wherever nothing is
+    // loaded.
+    void LoadEeprom(const std::vector<uint8_t>& bytes, uint64_t fileSize, int offset, const std::string& name);
     // The link only: the EEPROM, Remaining and DataByte keep their values.
     void Reset();
 
@@ -52,6 +57,7 @@ public:
     uint8_t DataByte = 0;
 
 private:
+    DiagChannel* diag;
     void BurstPulse();
     void ProcessByte(uint8_t b);
     void RunCommand();

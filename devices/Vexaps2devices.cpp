@@ -10,7 +10,7 @@ constexpr uint8_t Next(uint8_t index) {
 }
 } // namespace
 
-TVexaPS2Device::TVexaPS2Device() {
+TVexaPS2Device::TVexaPS2Device(DiagChannel* channel) : diag(channel) {
     ResetPort();
 }
 
@@ -21,7 +21,7 @@ void TVexaPS2Device::Reset() {
 // Runs at cold boot, while the CPU thread is parked and the producer (the UI
 // thread) is the caller, so both indices may be written here.
 void TVexaPS2Device::ResetPort() {
-    DIAG_POST_C(DIAG_KB_MOUSE, "PS2 Reset");
+    DIAG_POST_C(diag, DIAG_KB_MOUSE, "PS2 Reset");
     std::memset(queue, 0, sizeof queue);
     readIndex.store(0, std::memory_order_relaxed);
     writeIndex.store(0, std::memory_order_release);
@@ -38,9 +38,9 @@ void TVexaPS2Device::SetHostLines(bool clockPull, bool dataPull) {
     const bool newClock = !clockPull;
     const bool newData = !dataPull;
     if (hostClock && !newClock) {
-        DIAG_POST_C(DIAG_KB_MOUSE, "Comms Inhibited by host");
+        DIAG_POST_C(diag, DIAG_KB_MOUSE, "Comms Inhibited by host");
     } else if (!hostClock && newClock && !newData) {
-        DIAG_POST_C(DIAG_KB_MOUSE, "Host is RTS");
+        DIAG_POST_C(diag, DIAG_KB_MOUSE, "Host is RTS");
         receiving = true;
         CycleAccumulator = 0;
         bitCount = 0;
@@ -66,7 +66,7 @@ bool TVexaPS2Device::TickReceiving(int cycles) {
             shiftRegister = static_cast<uint8_t>((shiftRegister << 1) | (hostClock ? 1 : 0));
         } else if (bitCount == 9) {
             parityBit = hostClock;
-            DIAG_POST_C(DIAG_KB_MOUSE, "Received Data: 0x%2.2x with parity %3s", shiftRegister,
+            DIAG_POST_C(diag, DIAG_KB_MOUSE, "Received Data: 0x%2.2x with parity %3s", shiftRegister,
                         parityBit ? "SET" : "CLR");
             deviceData = false;
         } else if (bitCount == 12) {
@@ -111,5 +111,5 @@ void TVexaPS2Device::ReplaceQueue(const uint8_t* bytes, int count) {
 }
 
 void TVexaPS2Device::AcknowledgeIrq() {
-    if (irqLogFlag.exchange(false, std::memory_order_relaxed)) DIAG_POST_C(DIAG_KB_MOUSE, "IRQ Flag Cleared");
+    if (irqLogFlag.exchange(false, std::memory_order_relaxed)) DIAG_POST_C(diag, DIAG_KB_MOUSE, "IRQ Flag Cleared");
 }

@@ -5,12 +5,14 @@
 #include <atomic>
 #include <cstdint>
 
+class DiagChannel;
+
 class TVexaPS2Device {
 public:
     static constexpr int QueueSize = 32;    // 31 bytes can wait; one slot tells full from empty
     static constexpr int HalfPeriod = 1150; // CPU cycles per device clock edge
 
-    TVexaPS2Device();
+    explicit TVexaPS2Device(DiagChannel* diag = nullptr);
 
     virtual void ReceiveByte(uint8_t b) = 0; // a complete byte from the host
     virtual void Reset();
@@ -39,6 +41,7 @@ public:
 
 protected:
     ~TVexaPS2Device() = default;
+    DiagChannel* diag;
 
     static constexpr int MaxReply = 4;
     // The device's own reply, made on the CPU thread: every waiting byte is

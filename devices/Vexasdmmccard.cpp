@@ -1,15 +1,8 @@
 #include "devices/Vexasdmmccard.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <exception>
-#include <fcntl.h>
-#include <filesystem>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include "board/Utils.h"
 #include "diag/Diag.h"
 
 namespace {
@@ -24,63 +17,9 @@ constexpr uint8_t kCid[16] = {0x02, 'V',  'X',  'C',  'A',  'R',  'D',  '1',
 constexpr uint8_t DataAccepted = 0x04;
 constexpr uint8_t DataWriteError = 0x0D;
 
-// Reads the whole regular file at path into out; false with a reason otherwise.
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, std::string& error) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = std::strerror(errno);
-        return false;
-    }
-    struct stat info {};
-    bool ok = ::fstat(fd, &info) == 0;
-    if (!ok)
-        error = std::strerror(errno);
-    else if (!S_ISREG(info.st_mode)) {
-        error = "not a regular file";
-        ok = false;
-    }
-    if (ok && static_cast<uint64_t>(info.st_size) > TVexaSDCard::MaxImageSize) {
-        error = "larger than the 4 GB a standard-capacity card can address";
-        ok = false;
-    }
-    const long pages = ::sysconf(_SC_PHYS_PAGES), pageSize = ::sysconf(_SC_PAGE_SIZE);
-    if (ok && pages > 0 && pageSize > 0 &&
-        static_cast<uint64_t>(info.st_size) >
-            static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize)) {
-        error = "larger than this computer's memory";
-        ok = false;
-    }
-    if (ok) {
-        try {
-            // One allocation of the file's size and one pass of reads, so that
-            // even a large image costs its own size and no more.
-            out.resize(static_cast<size_t>(info.st_size));
-            size_t done = 0;
-            while (done < out.size()) {
-                const ssize_t n = ::read(fd, out.data() + done, out.size() - done);
-                if (n < 0 && errno == EINTR) continue;
-                if (n < 0) {
-                    error = std::strerror(errno);
-                    ok = false;
-                    break;
-                }
-                if (n == 0) break; // the file shrank meanwhile: keep what is there
-                done += static_cast<size_t>(n);
-            }
-            out.resize(done);
-        } catch (const std::exception&) { // bad_alloc, or a size beyond what a vector can hold
-            error = "not enough memory for an image of this size";
-            ok = false;
-        }
-    }
-    ::close(fd);
-    if (!ok) std::vector<uint8_t>().swap(out);
-    return ok;
-}
-
 } // namespace
 
-TVexaSDCard::TVexaSDCard() {
+TVexaSDCard::TVexaSDCard(DiagChannel* channel) : diag(channel) {
     Reset();
 }
 
@@ -141,11 +80,11 @@ void TVexaSDCard::WriteSpi(uint8_t b) {
     case Crc: Execute(); break;
     case WaitToken:
         if (b == 0xFE) {
-            DIAG_POST_C(DIAG_SD_MMC, "Write Start Token Received");
+            DIAG_POST_C(diag, DIAG_SD_MMC, "Write Start Token Received");
             blockCount = 0;
             state = ReceiveBlock;
         } else if (b != 0xFF) {
-            DIAG_POST_C(DIAG_SD_MMC, "Non-$FF Token Received");
+            DIAG_POST_C(diag, DIAG_SD_MMC, "Non-$FF Token Received");
             state = Idle;
         }
         break;
@@ -165,14 +104,14 @@ void TVexaSDCard::Execute() {
     state = Idle;
     switch (command) {
     case 0: {
-        DIAG_POST_C(DIAG_SD_MMC, "CMD0_GO_IDLE_STATE");
+        DIAG_POST_C(diag, DIAG_SD_MMC, "CMD0_GO_IDLE_STATE");
         EmptyQueue();
         static constexpr uint8_t idle[] = {0xFF, 0x01};
         QueueBytes(idle, 2);
         break;
     }
     case 9: {
-        DIAG_POST_C(DIAG_SD_MMC, "CMD9_SEND_CSD");
+        DIAG_POST_C(diag, DIAG_SD_MMC, "CMD9_SEND_CSD");
         // C_SIZE in 256 KB units (C_SIZE_MULT 7, READ_BL_LEN 9): the card
         // reports one unit more than the image holds.
         const uint32_t c = hasImage ? static_cast<uint32_t>((image.size() / CsdSizeUnit) & 0xFFFF) : 0;
@@ -187,7 +126,7 @@ void TVexaSDCard::Execute() {
         break;
     }
     case 10: {
-        DIAG_POST_C(DIAG_SD_MMC, "CMD10_SEND_CID");
+        DIAG_POST_C(diag, DIAG_SD_MMC, "CMD10_SEND_CID");
         EmptyQueue();
         static constexpr uint8_t head[] = {0xFF, 0x00, 0xFE}, tail[] = {0xFF, 0xFF};
         QueueBytes(head, 3);
@@ -196,33 +135,33 @@ void TVexaSDCard::Execute() {
         break;
     }
     case 17:
-        DIAG_POST_C(DIAG_SD_MMC, "CMD55_READ_SINGLE_BLOCK (0x%8.8x)", argument);
+        DIAG_POST_C(diag, DIAG_SD_MMC, "CMD55_READ_SINGLE_BLOCK (0x%8.8x)", argument);
         ReadBlock();
         break;
     case 24:
-        DIAG_POST_C(DIAG_SD_MMC, "CMD24_WRITE_BLOCK (0x%8.8x)", argument);
+        DIAG_POST_C(diag, DIAG_SD_MMC, "CMD24_WRITE_BLOCK (0x%8.8x)", argument);
         StartWrite();
         state = WaitToken;
         break;
     case 55: {
-        DIAG_POST_C(DIAG_SD_MMC, "CMD55_APP_CMD");
+        DIAG_POST_C(diag, DIAG_SD_MMC, "CMD55_APP_CMD");
         static constexpr uint8_t ok[] = {0xFF, 0x00};
         QueueBytes(ok, 2);
         appCommand = true;
         break;
     }
-    default: DIAG_POST_C(DIAG_SD_MMC, "Unsupported Cmd: 0x%2.2x", command); break;
+    default: DIAG_POST_C(diag, DIAG_SD_MMC, "Unsupported Cmd: 0x%2.2x", command); break;
     }
 }
 
 // The command after CMD55. Only ACMD41 is known; CMD55 then CMD0 resets nothing.
 void TVexaSDCard::ExecuteAppCommand() {
     if (command == 41) {
-        DIAG_POST_C(DIAG_SD_MMC, "Processing ACMD41_SEND_OP_COND");
+        DIAG_POST_C(diag, DIAG_SD_MMC, "Processing ACMD41_SEND_OP_COND");
         static constexpr uint8_t ready[] = {0xFF, 0x00};
         QueueBytes(ready, 2);
     } else {
-        DIAG_POST_C(DIAG_SD_MMC, "Unsupported AppCmd: 0x%2.2x", command);
+        DIAG_POST_C(diag, DIAG_SD_MMC, "Unsupported AppCmd: 0x%2.2x", command);
     }
     appCommand = false;
     state = Idle;
@@ -253,7 +192,7 @@ void TVexaSDCard::StartWrite() {
     position = argument;
     blockRejected = position + BlockSize > sizeLimit;
     if (blockRejected)
-        DIAG_POST_C(DIAG_SD_MMC,
+        DIAG_POST_C(diag, DIAG_SD_MMC,
                     "Block at 0x%8.8x lies beyond the largest image the card can hold; not written",
                     argument);
     static constexpr uint8_t ok[] = {0xFF, 0x00};
@@ -314,45 +253,21 @@ void TVexaSDCard::QueueBytes(const uint8_t* bytes, int count) {
 }
 
 // ---------------------------------------------------------------------------
-// The image and its file
+// The image
 
-void TVexaSDCard::LoadImage(const std::string& path) {
-    // The old image goes first, so that a reload never holds two copies.
+void TVexaSDCard::InsertImage(std::vector<uint8_t> bytes) {
+    image = std::move(bytes);
+    hasImage = true;
+    position = 0;
+    sizeLimit = std::max<uint64_t>(image.size(), MaxGrownSize);
+    uncommitted.store(false, std::memory_order_release);
+}
+
+void TVexaSDCard::RemoveImage() {
     std::vector<uint8_t>().swap(image);
     hasImage = false;
     position = 0;
-    std::string error;
-    if (ReadWholeFile(path, image, error)) {
-        hasImage = true;
-        sizeLimit = std::max<uint64_t>(image.size(), MaxGrownSize);
-    } else {
-        DIAG_POST_C(DIAG_SD_MMC, "Cannot load card image %s: %s", path.c_str(), error.c_str());
-    }
     uncommitted.store(false, std::memory_order_release);
 }
 
-bool TVexaSDCard::CommitImage(const std::string& path) {
-    if (!hasImage) {
-        uncommitted.store(false, std::memory_order_release);
-        commitError.clear();
-        return true;
-    }
-    if (path.empty()) {
-        commitError = "config.txt names no card image file";
-        return false;
-    }
-    // Replace the file a link points to, not the link.
-    std::string target = path;
-    std::error_code ec;
-    if (std::filesystem::is_symlink(path, ec)) {
-        const std::filesystem::path resolved = std::filesystem::weakly_canonical(path, ec);
-        if (!ec) target = resolved.string();
-    }
-    if (!WriteFileAtomically(target, image.data(), image.size(), &commitError)) {
-        DIAG_POST_C(DIAG_SD_MMC, "Card image not written to %s: %s", target.c_str(), commitError.c_str());
-        return false;
-    }
-    commitError.clear();
-    uncommitted.store(false, std::memory_order_release);
-    return true;
-}
+void TVexaSDCard::MarkCommitted() { uncommitted.store(false, std::memory_order_release); }

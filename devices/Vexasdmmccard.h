@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+class DiagChannel;
+
 class TVexaSDCard {
 public:
     static constexpr int BlockSize = 512;
@@ -20,7 +22,7 @@ public:
     // reached, so it is not loaded.
     static constexpr uint64_t MaxImageSize = 0x100000000ull;
 
-    TVexaSDCard();
+    explicit TVexaSDCard(DiagChannel* diag = nullptr);
     ~TVexaSDCard();
 
     void WriteSpi(uint8_t b);
@@ -29,17 +31,17 @@ public:
     uint8_t ReadSelect() const;
     void WriteControl(uint8_t v);
 
-    // Replaces the image with the file's contents; no card when it cannot be read.
-    void LoadImage(const std::string& path);
-    // Writes the image back to path; true when it reached the disk whole. On
-    // failure the file is left as it was and the writes stay uncommitted.
-    bool CommitImage(const std::string& path);
+    // The card's contents, read from its image file by the machine; the card
+    // itself does no file work. A new image counts as committed.
+    void InsertImage(std::vector<uint8_t> bytes);
+    // No card: the image file could not be read.
+    void RemoveImage();
+    // The image has been written back to its file.
+    void MarkCommitted();
     bool HasUncommittedWrites() const { return uncommitted.load(std::memory_order_acquire); }
     bool HasImage() const { return hasImage; }
     // The image as the card holds it (for tests and the debugger).
     const std::vector<uint8_t>& Image() const { return image; }
-    // Why the last CommitImage failed.
-    const std::string& CommitError() const { return commitError; }
 
     bool TakeReadLamp() { return readLamp.exchange(false, std::memory_order_relaxed); }
     bool TakeWriteLamp() { return writeLamp.exchange(false, std::memory_order_relaxed); }
@@ -88,5 +90,5 @@ private:
 
     uint8_t selectLatch = 0;  // port 0x06 bits 2 and 3
     uint8_t controlLatch = 0; // port 0x05 bits 6 and 7; nothing reads them
-    std::string commitError;
+    DiagChannel* diag;
 };

@@ -2,7 +2,7 @@
 
 #include "diag/Diag.h"
 
-TVexaTimer::TVexaTimer() { Reset(); }
+TVexaTimer::TVexaTimer(DiagChannel* channel) : diag(channel) { Reset(); }
 
 // Takes every whole step out of the accumulator at once: a HALT hands the rest
 // of a slice over in one Tick, and stepping 256 cycles at a time through it
@@ -19,7 +19,7 @@ void TVexaTimer::StepCounter() {
     steps -= toOverflow;
     if (!IrqFlag) {
         IrqFlag = true;
-        DIAG_POST_C(DIAG_TIMER, "Timer Elapsed, IRQ Set");
+        DIAG_POST_C(diag, DIAG_TIMER, "Timer Elapsed, IRQ Set");
     }
     // Every later overflow only reloads (the flag is already set), so what is
     // left of the steps lands somewhere inside one reload period.
@@ -31,11 +31,11 @@ void TVexaTimer::WriteSeed(uint8_t v) {
     Reload = v;
     Counter = v;
     CycleAccumulator = 0;
-    DIAG_POST_C(DIAG_TIMER, "New Seed Value: 0x%2.2x", v);
+    DIAG_POST_C(diag, DIAG_TIMER, "New Seed Value: 0x%2.2x", v);
 }
 
 void TVexaTimer::ClearIrq() {
-    DIAG_POST_C(DIAG_TIMER, "IRQ Cleared");
+    DIAG_POST_C(diag, DIAG_TIMER, "IRQ Cleared");
     IrqFlag = false;
 }
 

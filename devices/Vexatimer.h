@@ -5,9 +5,11 @@
 
 #include <cstdint>
 
+class DiagChannel;
+
 class TVexaTimer {
 public:
-    TVexaTimer();
+    explicit TVexaTimer(DiagChannel* diag = nullptr);
     // After every instruction. The common case is one add and one compare;
     // counter steps are worked out only once a whole step has gathered.
     bool Tick(int cycles) {
@@ -29,5 +31,6 @@ public:
     uint32_t CycleAccumulator = 0; // cycles not yet turned into steps (0..255 between calls)
 
 private:
+    DiagChannel* diag;
     void StepCounter();
 };

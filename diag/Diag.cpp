@@ -4,8 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-std::atomic<DiagSink*> DiagForm{nullptr};
-
 namespace {
 
 const char* const kLabels[DiagTypeCount] = {
@@ -45,10 +43,6 @@ std::string ToolkitToC(const char* fmt) {
 
 std::string FormatToolkitV(const char* fmt, va_list args) { return FormatV(ToolkitToC(fmt).c_str(), args); }
 
-void Send(int type, const std::string& text) {
-    if (DiagSink* sink = CurrentDiagSink()) sink->AddMessage(type, text);
-}
-
 } // namespace
 
 const char* DiagTypeLabel(int type) {
@@ -72,18 +66,22 @@ std::string FormatToolkit(const char* fmt, ...) {
     return s;
 }
 
-void DiagSendC(int type, const char* fmt, ...) {
+void DiagChannel::SendC(int type, const char* fmt, ...) {
+    DiagSink* sink = Sink();
+    if (sink == nullptr) return;
     va_list args;
     va_start(args, fmt);
     std::string s = FormatV(fmt, args);
     va_end(args);
-    Send(type, s);
+    sink->AddMessage(type, s);
 }
 
-void DiagSendToolkit(int type, const char* fmt, ...) {
+void DiagChannel::SendToolkit(int type, const char* fmt, ...) {
+    DiagSink* sink = Sink();
+    if (sink == nullptr) return;
     va_list args;
     va_start(args, fmt);
     std::string s = FormatToolkitV(fmt, args);
     va_end(args);
-    Send(type, s);
+    sink->AddMessage(type, s);
 }

@@ -37,18 +37,29 @@ protected:
     ~DiagSink() = default;
 };
 
-// The one process-wide sink; null until the monitor exists, so messages of the
-// first cold boot are dropped.
-extern std::atomic<DiagSink*> DiagForm;
+// One machine's route to its diagnostics sink. Every device of a machine
+// holds a pointer to the machine's channel; the channel is connected to the
+// monitor window, the headless runner's log or a test's capture, or to
+// nothing, in which case messages are dropped. A device made without a
+// channel (a null pointer) posts nothing.
+class DiagChannel {
+public:
+    void Connect(DiagSink* sink) { sink_.store(sink, std::memory_order_release); }
+    DiagSink* Sink() const { return sink_.load(std::memory_order_acquire); }
+    // True when a message of this type would be seen by someone: callers test
+    // this before formatting, so a disabled category costs two loads.
+    bool Enabled(int type) const {
+        DiagSink* sink = Sink();
+        return sink != nullptr && sink->IsTypeEnabled(type);
+    }
+    // Format and post if a sink is connected, without a filter test of their
+    // own (AddMessage filters again anyway).
+    void SendC(int type, const char* fmt, ...) __attribute__((format(printf, 3, 4)));
+    void SendToolkit(int type, const char* fmt, ...) __attribute__((format(printf, 3, 4)));
 
-inline DiagSink* CurrentDiagSink() { return DiagForm.load(std::memory_order_acquire); }
-
-// True when a message of this type would be seen by someone: callers test this
-// before formatting, so a disabled category costs two loads.
-inline bool DiagEnabled(int type) {
-    DiagSink* sink = CurrentDiagSink();
-    return sink != nullptr && sink->IsTypeEnabled(type);
-}
+private:
+    std::atomic<DiagSink*> sink_{nullptr};
+};
 
 // The C formatter: printf as it stands (%x prints lower-case digits).
 std::string FormatC(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
@@ -56,17 +67,15 @@ std::string FormatC(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // (%4.4x = at least four zero-padded upper-case digits).
 std::string FormatToolkit(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
-// Format and post to the sink if it exists, without a filter test of their own
-// (AddMessage filters again anyway).
-void DiagSendC(int type, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
-void DiagSendToolkit(int type, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
-
 // The usual posting pattern: format only when the category is enabled.
-#define DIAG_POST_C(type, ...)                                                                       \
+#define DIAG_POST_C(channel, type, ...)                                                              \
     do {                                                                                             \
-        if (DiagEnabled(type)) DiagSendC((type), __VA_ARGS__);                                      \
+        DiagChannel* diagChannel_ = (channel);                                                       \
+        if (diagChannel_ != nullptr && diagChannel_->Enabled(type)) diagChannel_->SendC((type), __VA_ARGS__); \
     } while (0)
-#define DIAG_POST_TOOLKIT(type, ...)                                                                 \
+#define DIAG_POST_TOOLKIT(channel, type, ...)                                                        \
     do {                                                                                             \
-        if (DiagEnabled(type)) DiagSendToolkit((type), __VA_ARGS__);                                \
+        DiagChannel* diagChannel_ = (channel);                                                       \
+        if (diagChannel_ != nullptr && diagChannel_->Enabled(type))                                  \
+            diagChannel_->SendToolkit((type), __VA_ARGS__);                                          \
     } while (0)

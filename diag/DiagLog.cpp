@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <unistd.h>
 
-#include "board/Utils.h"
+#include "host/Files.h"
 
 namespace {
 

@@ -10,6 +10,7 @@
 
 #include "audio/AudioOutput.h"
 #include "host/Host.h"
+#include "host/StatusPanels.h"
 
 class HeadlessHost : public Host {
 public:
@@ -37,6 +38,6 @@ private:
     bool terminateRequested_ = false;
     std::vector<std::string> messages_;
     mutable std::mutex panelMutex_;
-    std::array<std::string, 17> panels_;
+    std::array<std::string, StatusPanelCount> panels_;
     std::unique_ptr<AudioOutput> audioOutput_;
 };

@@ -4,7 +4,7 @@
 #include <cctype>
 #include <cstdio>
 
-#include "board/Vexaboard.h"
+#include "board/Machine.h"
 #include "headless/Runner.h"
 
 namespace {
@@ -71,7 +71,7 @@ std::optional<std::vector<KeyEvent>> ParseKeyOption(const std::string& value, st
         *error = "the key must be a virtual-key code from 0 to 0xFFFF, in hex (0x41) or decimal (65)";
         return std::nullopt;
     }
-    return std::vector<KeyEvent>{{frame * CyclesPerFrame, vk, true, 0},
+    return std::vector<KeyEvent>{{frame * static_cast<uint64_t>(CyclesPerFrame), vk, true, 0},
                                  {(frame + 1) * CyclesPerFrame, vk, false, 0}};
 }
 
@@ -103,7 +103,7 @@ std::optional<std::vector<KeyEvent>> ParseTypeOption(const std::string& value, s
                      "': only letters, digits, spaces and \\n (Enter)";
             return std::nullopt;
         }
-        const uint64_t press = frame * CyclesPerFrame;
+        const uint64_t press = frame * static_cast<uint64_t>(CyclesPerFrame);
         const uint64_t release = press + CyclesPerFrame / 2;
         const int shiftState = shifted ? ShiftHeld : 0;
         if (shifted) events.push_back({press, VkShift, true, ShiftHeld});
@@ -125,11 +125,11 @@ bool InstallKeyEvents(HeadlessRunner& runner, const KeyOptions& options) {
                 return false;
             }
             for (const KeyEvent& e : *events)
-                runner.At(e.cycle, [e](TVexaBoard& board) {
+                runner.At(e.cycle, [e](Machine& machine) {
                     if (e.down)
-                        board.HostKeyDown(e.vk, e.shiftState);
+                        machine.Board().HostKeyDown(e.vk, e.shiftState);
                     else
-                        board.HostKeyUp(e.vk, e.shiftState);
+                        machine.Board().HostKeyUp(e.vk, e.shiftState);
                 });
         }
         return true;

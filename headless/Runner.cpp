@@ -6,22 +6,18 @@
 #include <cstdlib>
 #include <exception>
 
-#include "board/Vexaboard.h"
+#include "board/Machine.h"
 #include "diag/DiagLog.h"
 #include "headless/HeadlessHost.h"
-
-namespace {
-constexpr uint64_t SliceCycles = 300000;
-}
 
 HeadlessRunner::HeadlessRunner(RunOptions options) : options_(std::move(options)) {}
 
 HeadlessRunner::~HeadlessRunner() {
-    DiagForm.store(nullptr, std::memory_order_release);
-    VexaBoard.store(nullptr, std::memory_order_release);
+    // The machine goes before the log its channel points at.
+    machine_.reset();
 }
 
-void HeadlessRunner::At(uint64_t cycle, std::function<void(TVexaBoard&)> action) {
+void HeadlessRunner::At(uint64_t cycle, std::function<void(::Machine&)> action) {
     events_.push_back(Event{cycle, events_.size(), std::move(action)});
 }
 
@@ -33,30 +29,27 @@ void HeadlessRunner::FireDueEvents() {
     while (!events_.empty() && events_.front().cycle <= cyclesDone_) {
         Event event = std::move(events_.front());
         events_.erase(events_.begin());
-        event.action(*board_);
+        event.action(*machine_);
         if (host_->TerminateRequested()) return;
     }
 }
 
-// Like RunSlice, but of a chosen length, so that events land on their cycle.
+// Like a slice of the CPU thread, but of a chosen length, so that events
+// land on their cycle.
 void HeadlessRunner::RunChunk(uint64_t cycles) {
-    const uint32_t before = CpuCycleCount.load(std::memory_order_relaxed);
-    board_->CycleBudget = static_cast<int>(cycles);
-    board_->CyclePeriod = static_cast<int>(cycles >> 4);
-    board_->Run();
-    const uint32_t ran = CpuCycleCount.load(std::memory_order_relaxed) - before;
+    const uint64_t ran = machine_->RunCycles(cycles);
     // A run that made no progress (memory full of instructions that cost
     // nothing) still lets emulated time pass, so the run always ends.
     cyclesDone_ += ran != 0 ? ran : cycles;
 }
 
 int HeadlessRunner::Run() {
-    std::srand(options_.seed);
     host_ = std::make_unique<HeadlessHost>(options_.answer);
     for (auto& feature : features_) feature->OnBeforeBoard(*this);
-    board_ = std::make_unique<TVexaBoard>(host_.get(), /*startThreads=*/false);
+    MachineOptions machineOptions;
+    machineOptions.randomSeed = options_.seed;
+    machine_ = std::make_unique<::Machine>(host_.get(), machineOptions);
     if (host_->TerminateRequested()) return 2;
-    VexaBoard.store(board_.get(), std::memory_order_release);
 
     // The sink comes after the board, as the monitor window does.
     try {
@@ -67,17 +60,17 @@ int HeadlessRunner::Run() {
     }
     log_->SetLogAll(options_.logAll);
     for (int type : options_.filters) log_->SetFilter(type, true);
-    DiagForm.store(log_.get(), std::memory_order_release);
+    machine_->Diag().Connect(log_.get());
 
     for (uint64_t frame : options_.nmiFrames)
-        At(frame * CyclesPerFrame, [](TVexaBoard& b) { b.NmiRequest.store(true, std::memory_order_relaxed); });
-    for (uint64_t frame : options_.resetFrames) At(frame * CyclesPerFrame, [](TVexaBoard& b) { b.ColdBoot(); });
+        At(frame * CyclesPerFrame, [](::Machine& m) { m.Board().RequestNmi(); });
+    for (uint64_t frame : options_.resetFrames) At(frame * CyclesPerFrame, [](::Machine& m) { m.ColdBoot(); });
     for (auto& feature : features_) feature->OnStart(*this);
 
     const auto start = std::chrono::steady_clock::now();
     FireDueEvents();
     while (cyclesDone_ < options_.cycles && !host_->TerminateRequested()) {
-        uint64_t next = std::min(options_.cycles, cyclesDone_ + SliceCycles);
+        uint64_t next = std::min(options_.cycles, cyclesDone_ + static_cast<uint64_t>(SliceCycles));
         for (const Event& e : events_) next = std::min(next, std::max(e.cycle, cyclesDone_ + 1));
         RunChunk(next - cyclesDone_);
         for (auto& feature : features_) feature->OnProgress(*this, cyclesDone_);
@@ -92,14 +85,14 @@ int HeadlessRunner::Run() {
     // The close question, as the window asks it: card writes are saved or
     // dropped as config.txt and --answer say. A close the board refuses
     // (Cancel, or a save that failed) cannot hold the run open, so it fails it.
-    if (!board_->QueryClose()) {
-        std::fprintf(stderr, "SD card writes were not written back to %s\n", board_->SdImagePath.c_str());
+    if (!machine_->QueryClose()) {
+        std::fprintf(stderr, "SD card writes were not written back to %s\n", machine_->SdImagePath().c_str());
         ok = false;
     }
 
-    DiagForm.store(nullptr, std::memory_order_release);
+    machine_->Diag().Connect(nullptr);
     try {
-        board_->Shutdown();
+        machine_->Shutdown();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
         ok = false;

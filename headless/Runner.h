@@ -8,23 +8,22 @@
 #include <string>
 #include <vector>
 
+#include "board/Timing.h"
 #include "host/Host.h"
 
-class TVexaBoard;
+class Machine;
 class HeadlessHost;
 class DiagLog;
-
-constexpr uint64_t CyclesPerFrame = 319488; // 312 lines of 1024 cycles
 
 // Something a command-line option adds to a run: actions at chosen points of
 // emulated time and work at the start and at the end.
 class RunFeature {
 public:
     virtual ~RunFeature() = default;
-    // Before the board is built (its constructor opens the sound output and
+    // Before the machine is built (its constructor opens the sound output and
     // cold-boots), e.g. to prepare what the host will hand it.
     virtual void OnBeforeBoard(class HeadlessRunner&) {}
-    // After the board is built and the diagnostics sink installed.
+    // After the machine is built and the diagnostics sink installed.
     virtual void OnStart(class HeadlessRunner&) {}
     // After every chunk of execution, with the T-states run so far.
     virtual void OnProgress(class HeadlessRunner&, uint64_t /*cyclesDone*/) {}
@@ -34,7 +33,7 @@ public:
 };
 
 struct RunOptions {
-    uint64_t cycles = 60 * CyclesPerFrame;
+    uint64_t cycles = 60 * static_cast<uint64_t>(CyclesPerFrame);
     bool logAll = false;
     std::vector<int> filters;      // DiagTypes ticked in the monitor
     unsigned seed = 1;             // C library random seed (the refresh register)
@@ -52,13 +51,13 @@ public:
     void AddFeature(std::unique_ptr<RunFeature> feature) { features_.push_back(std::move(feature)); }
     // Runs action once `cycle` T-states have run (events at the same cycle run
     // in the order they were added).
-    void At(uint64_t cycle, std::function<void(TVexaBoard&)> action);
+    void At(uint64_t cycle, std::function<void(::Machine&)> action);
 
     // The whole run. Exit status: 0 success, 1 a failure at the end (a dump or
     // a feature), 2 a fatal box at start-up (no dumps written).
     int Run();
 
-    TVexaBoard& Board() { return *board_; }
+    ::Machine& Machine() { return *machine_; }
     HeadlessHost& Host() { return *host_; }
     DiagLog& Log() { return *log_; }
     uint64_t CyclesDone() const { return cyclesDone_; }
@@ -68,7 +67,7 @@ private:
     struct Event {
         uint64_t cycle;
         uint64_t order;
-        std::function<void(TVexaBoard&)> action;
+        std::function<void(::Machine&)> action;
     };
     void RunChunk(uint64_t cycles);
     void FireDueEvents();
@@ -77,7 +76,7 @@ private:
     std::vector<std::unique_ptr<RunFeature>> features_;
     std::vector<Event> events_;
     std::unique_ptr<HeadlessHost> host_;
-    std::unique_ptr<TVexaBoard> board_;
+    std::unique_ptr<::Machine> machine_;
     std::unique_ptr<DiagLog> log_;
     uint64_t cyclesDone_ = 0;
 };

@@ -3,23 +3,21 @@
 #include <cstdio>
 #include <vector>
 
-#include "board/Vexaboard.h"
+#include "board/Machine.h"
 #include "video/FramePng.h"
-#include "video/Vexavideo.h"
 
 namespace {
 
 class ScreenshotFeature : public RunFeature {
 public:
-    ScreenshotFeature(std::string path, uint64_t everyFrames)
-        : path_(std::move(path)), every_(everyFrames), frame_(FrameWidth * FrameHeight) {}
+    ScreenshotFeature(std::string path, uint64_t everyFrames) : path_(std::move(path)), every_(everyFrames) {}
 
     void OnStart(HeadlessRunner& runner) override {
         if (every_ != 0) ScheduleNumbered(runner, every_);
     }
 
     bool OnFinish(HeadlessRunner& runner) override {
-        if (!path_.empty()) Write(runner.Board(), path_);
+        if (!path_.empty()) Write(runner.Machine(), path_);
         return ok_;
     }
 
@@ -27,20 +25,24 @@ private:
     // One event at a time, each scheduling the next, so a long run does not
     // queue thousands of events up front.
     void ScheduleNumbered(HeadlessRunner& runner, uint64_t frame) {
-        const uint64_t cycle = frame * CyclesPerFrame;
+        const uint64_t cycle = frame * static_cast<uint64_t>(CyclesPerFrame);
         if (cycle > runner.Options().cycles) return;
-        runner.At(cycle, [this, &runner, frame](TVexaBoard& board) {
-            Write(board, NumberedScreenshotPath(path_.empty() ? "screenshot.png" : path_, frame));
+        runner.At(cycle, [this, &runner, frame](Machine& machine) {
+            Write(machine, NumberedScreenshotPath(path_.empty() ? "screenshot.png" : path_, frame));
             ScheduleNumbered(runner, frame + every_);
         });
     }
 
-    void Write(TVexaBoard& board, const std::string& path) {
-        const TVexaVideo* video = board.Video();
-        if (video == nullptr) return;
-        ComposeFrame(*video, frame_.data());
+    // The picture goes the way every frame does: composed and published
+    // through the machine's frame hand-over, then taken from it. The runner
+    // runs the processor itself, so composing here is composing between two
+    // instructions, as the machine does at a frame end.
+    void Write(Machine& machine, const std::string& path) {
+        FrameExchange& frames = machine.Frames();
+        frames.Publish(*machine.Board().Video());
+        frames.TakeLatest();
         std::string error;
-        if (!WriteFramePng(path, frame_.data(), FrameWidth, FrameHeight, &error)) {
+        if (!WriteFramePng(path, frames.Front(), FrameWidth, FrameHeight, &error)) {
             std::fprintf(stderr, "--screenshot: cannot write %s: %s\n", path.c_str(), error.c_str());
             ok_ = false;
         }
@@ -48,7 +50,6 @@ private:
 
     std::string path_;
     uint64_t every_;
-    std::vector<uint32_t> frame_;
     bool ok_ = true;
 };
 

@@ -11,7 +11,7 @@
 #include <filesystem>
 
 #include "audio/CaptureAudioOutput.h"
-#include "board/Vexaboard.h"
+#include "board/Machine.h"
 #include "headless/HeadlessHost.h"
 #include "headless/Runner.h"
 
@@ -52,24 +52,26 @@ public:
             return;
         }
         // Emulated time: the runner's count at the end of the last chunk plus
-        // what the processor has run since.
-        baseCount_ = CpuCycleCount.load(std::memory_order_relaxed);
+        // what the processor has run since. The capture is asked only while
+        // the machine runs, so the machine exists by then.
         auto capture = std::make_unique<CaptureAudioOutput>(
-            [this] { return baseCycles_ + (CpuCycleCount.load(std::memory_order_relaxed) - baseCount_); },
-            ClockHz, [this](const int16_t* stereo, size_t frames) { Write(stereo, frames); });
+            [this, &runner] { return baseCycles_ + (BoardClock(runner) - baseCount_); }, EmulatedClockHz,
+            [this](const int16_t* stereo, size_t frames) { Write(stereo, frames); });
         capture_ = capture.get();
         runner.Host().SetAudioOutput(std::move(capture));
     }
 
-    void OnProgress(HeadlessRunner&, uint64_t cyclesDone) override {
+    void OnStart(HeadlessRunner& runner) override { baseCount_ = BoardClock(runner); }
+
+    void OnProgress(HeadlessRunner& runner, uint64_t cyclesDone) override {
         baseCycles_ = cyclesDone;
-        baseCount_ = CpuCycleCount.load(std::memory_order_relaxed);
+        baseCount_ = BoardClock(runner);
     }
 
     bool OnFinish(HeadlessRunner& runner) override {
         if (capture_) {
             baseCycles_ = runner.CyclesDone();
-            baseCount_ = CpuCycleCount.load(std::memory_order_relaxed);
+            baseCount_ = BoardClock(runner);
             capture_->CatchUp(); // the tail of the run
         }
         if (error_.empty() && !Commit()) {
@@ -84,7 +86,7 @@ public:
     }
 
 private:
-    static constexpr uint32_t ClockHz = 36000000; // the board's T-states per second
+    static uint64_t BoardClock(HeadlessRunner& runner) { return runner.Machine().Board().EmulatedCycles(); }
 
     void Write(const int16_t* stereo, size_t frames) {
         if (!file_ || !error_.empty()) return;
@@ -132,7 +134,7 @@ private:
     SNDFILE* file_ = nullptr;
     CaptureAudioOutput* capture_ = nullptr; // owned by the board's audio system
     uint64_t baseCycles_ = 0;
-    uint32_t baseCount_ = 0;
+    uint64_t baseCount_ = 0;
 };
 
 } // namespace

@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
 
     CLI11_PARSE(app, argc, argv);
 
-    options.cycles = cyclesOption->count() ? cycles : frames * CyclesPerFrame;
+    options.cycles = cyclesOption->count() ? cycles : frames * static_cast<uint64_t>(CyclesPerFrame);
     options.answer = answer == "yes" ? MsgAnswer::Yes : answer == "cancel" ? MsgAnswer::Cancel : MsgAnswer::No;
     for (const std::string& name : logLists) {
         const int type = DiagTypeFromName(name);

@@ -17,11 +17,11 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "board/Machine.h"
 #include "board/Utils.h"
-#include "board/Vexaboard.h"
 #include "cpu/CPUThread.h"
+#include "host/StatusPanels.h"
 #include "ui/FormMain.h"
-#include "video/DisplayThread.h"
 
 TDebugForm* DebugForm = nullptr;
 
@@ -238,39 +238,37 @@ void TDebugForm::SetRunningControls(bool running) {
 // Run state
 
 void TDebugForm::BtnRunClick() {
-    TVexaBoard* b = VexaBoard.load(std::memory_order_acquire);
+    Machine* m = VexaMachine.load(std::memory_order_acquire);
     if (IsRunning()) {
-        if (MainForm) MainForm->SetPanelText(0, "IDLE");
+        if (MainForm) MainForm->SetPanelText(PanelRunState, "IDLE");
         CPUTimer->stop();
         SetRunningControls(false);
-        if (b && !holding) b->PauseCpu();
-        holding = b != nullptr;
+        if (m && !holding) m->PauseCpu();
+        holding = m != nullptr;
         EndStepOver();
         RefreshView();
         return;
     }
-    if (MainForm) MainForm->SetPanelText(0, "RUN");
+    if (MainForm) MainForm->SetPanelText(PanelRunState, "RUN");
     SetRunningControls(true);
-    if (b) {
+    if (m) {
         // A breakpoint stop that came while nobody was watching is let go too.
-        if (b->TakeBreakpointStop()) b->ResumeCpu();
-        if (holding) {
-            b->CyclePeriod = 2;
-            b->CycleBudget = 2;
-            b->ResumeCpu();
-        }
+        if (m->TakeBreakpointStop()) m->ResumeCpu();
+        if (holding) m->ResumeCpu();
     }
     holding = false;
     // The first figures cover a real half second, not the time since boot.
     lastDisplayTime = TickCountMs();
-    CpuCycleCount.store(0, std::memory_order_relaxed);
-    DisplayFrameCount.store(0, std::memory_order_relaxed);
+    if (m) {
+        m->CpuCycleCount.store(0, std::memory_order_relaxed);
+        m->DisplayFrameCount.store(0, std::memory_order_relaxed);
+    }
     CPUTimer->start();
 }
 
 void TDebugForm::EnterStopped(bool alreadyHeld) {
-    TVexaBoard* b = VexaBoard.load(std::memory_order_acquire);
-    if (MainForm) MainForm->SetPanelText(0, "IDLE");
+    Machine* b = VexaMachine.load(std::memory_order_acquire);
+    if (MainForm) MainForm->SetPanelText(PanelRunState, "IDLE");
     CPUTimer->stop();
     SetRunningControls(false);
     if (b && !alreadyHeld && !holding) b->PauseCpu();
@@ -290,7 +288,12 @@ void TDebugForm::EnterStopped(bool alreadyHeld) {
 void TDebugForm::EndStepOver() {
     if (!stepOverActive) return;
     stepOverActive = false;
-    BreakpointAddress.store(UserBreakpoint(), std::memory_order_relaxed);
+    SetBreakpoint(UserBreakpoint());
+}
+
+void TDebugForm::SetBreakpoint(int address) {
+    if (Machine* m = VexaMachine.load(std::memory_order_acquire))
+        m->BreakpointAddress().store(address, std::memory_order_relaxed);
 }
 
 void TDebugForm::MachineGone() {
@@ -299,19 +302,19 @@ void TDebugForm::MachineGone() {
 }
 
 void TDebugForm::DoCPU() {
+    Machine* b = VexaMachine.load(std::memory_order_acquire);
     const uint32_t now = TickCountMs();
     const uint32_t elapsed = now - lastDisplayTime;
-    if (elapsed > 500) {
-        const double speed = CpuCycleCount.exchange(0, std::memory_order_relaxed) / (320000000.0 / elapsed);
-        const double rate = DisplayFrameCount.exchange(0, std::memory_order_relaxed) * 500.0 / elapsed;
+    if (elapsed > 500 && b) {
+        const double speed = b->CpuCycleCount.exchange(0, std::memory_order_relaxed) / (320000000.0 / elapsed);
+        const double rate = b->DisplayFrameCount.exchange(0, std::memory_order_relaxed) * 500.0 / elapsed;
         if (MainForm) {
-            MainForm->SetPanelText(1, QString::asprintf("%4.1f MHz", speed));
-            MainForm->SetPanelText(2, QString::asprintf("%3.0f FPS", rate));
+            MainForm->SetPanelText(PanelSpeed, QString::asprintf("%4.1f MHz", speed));
+            MainForm->SetPanelText(PanelFrameRate, QString::asprintf("%3.0f FPS", rate));
             MainForm->RepaintStatusBar();
         }
         lastDisplayTime = now;
     }
-    TVexaBoard* b = VexaBoard.load(std::memory_order_acquire);
     if (b && b->TakeBreakpointStop()) {
         EnterStopped(/*alreadyHeld=*/true);
         return;
@@ -323,9 +326,9 @@ void TDebugForm::DoCPU() {
 // Stepping
 
 void TDebugForm::BtnStepClick() {
-    TVexaBoard* b = VexaBoard.load(std::memory_order_acquire);
-    if (!b) return;
-    b->StepInstruction();
+    Machine* m = VexaMachine.load(std::memory_order_acquire);
+    if (!m) return;
+    m->StepInstruction();
     RefreshView();
 }
 
@@ -341,18 +344,18 @@ uint16_t TDebugForm::StepOverTarget(uint16_t pc) {
 }
 
 void TDebugForm::BtnStepOverClick() {
-    TVexaBoard* b = VexaBoard.load(std::memory_order_acquire);
-    if (!b) return;
-    b->PauseCpu();
-    const uint16_t target = StepOverTarget(static_cast<uint16_t>(b->RegisterSnapshot().PC));
-    b->ResumeCpu();
-    BreakpointAddress.store(target, std::memory_order_relaxed);
+    Machine* m = VexaMachine.load(std::memory_order_acquire);
+    if (!m) return;
+    m->PauseCpu();
+    const uint16_t target = StepOverTarget(static_cast<uint16_t>(m->RegisterSnapshot().PC));
+    m->ResumeCpu();
+    SetBreakpoint(target);
     stepOverActive = true;
     if (!IsRunning()) BtnRunClick();
 }
 
 void TDebugForm::BtnResetClick() {
-    if (TVexaBoard* b = VexaBoard.load(std::memory_order_acquire)) b->ColdBoot();
+    if (Machine* m = VexaMachine.load(std::memory_order_acquire)) m->ColdBoot();
     RefreshView();
 }
 
@@ -366,7 +369,7 @@ int TDebugForm::UserBreakpoint() const {
 
 void TDebugForm::ChkBPClick() {
     stepOverActive = false;
-    BreakpointAddress.store(UserBreakpoint(), std::memory_order_relaxed);
+    SetBreakpoint(UserBreakpoint());
 }
 
 void TDebugForm::BPChange() {
@@ -398,17 +401,18 @@ void TDebugForm::PrepareGrids() {
 uint8_t TDebugForm::ListingByte(uint32_t d) {
     TVexaBoard* b = VexaBoard.load(std::memory_order_acquire);
     if (!b) return 0;
-    if (d < 0x200) return b->BootRom[d];
-    if (d < 0x8000) return b->MainRam[d];
-    const uint32_t bank = b->sys_mem_select & 0x0F;
+    if (d < 0x200) return b->BootRom()[d];
+    if (d < 0x8000) return b->MainRam()[d];
+    const uint32_t bank = b->sys_mem_select() & 0x0F;
     const uint32_t offset = bank < 2 ? d : (d & 0x7FFF) + bank * 0x8000;
-    return b->MainRam[offset & (TVexaBoard::MainRamSize - 1)];
+    return b->MainRam()[offset & (TVexaBoard::MainRamSize - 1)];
 }
 
 void TDebugForm::RefreshView() {
-    TVexaBoard* b = VexaBoard.load(std::memory_order_acquire);
-    if (!b) return;
-    const Z80Registers r = b->RegisterSnapshot();
+    Machine* m = VexaMachine.load(std::memory_order_acquire);
+    if (!m) return;
+    TVexaBoard* b = &m->Board();
+    const Z80Registers r = m->RegisterSnapshot();
 
     const unsigned f = r.AF & 0xFF, fAlt = r.AFAlt & 0xFF;
     for (int i = 0; i < 8; ++i) {
@@ -434,7 +438,7 @@ void TDebugForm::RefreshView() {
     // While the machine runs the grid is redrawn only when scrolled (reading
     // memory the CPU is writing is tolerated, not done needlessly); while it
     // is stopped it always shows what a step just wrote.
-    const bool held = b->IsCpuHeld();
+    const bool held = m->IsCpuHeld();
     if (MemoryScroll->value() != memoryCache || held) {
         memoryCache = MemoryScroll->value();
         const unsigned base = static_cast<unsigned>(memoryCache) * 8;

@@ -76,6 +76,7 @@ private:
     void SetRunningControls(bool running);
     void EnterStopped(bool alreadyHeld);
     void EndStepOver();
+    void SetBreakpoint(int address);
 
     bool holding = false;        // this window holds a pause of the CPU thread
     bool stepOverActive = false; // BreakpointAddress is Step Over's, not the user's

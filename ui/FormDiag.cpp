@@ -19,6 +19,11 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "board/Machine.h"
+#include "ui/FormMain.h"
+
+std::atomic<DiagSink*> DiagForm{nullptr};
+
 TDiagForm* DiagFormWindow() { return dynamic_cast<TDiagForm*>(DiagForm.load(std::memory_order_acquire)); }
 
 // ---------------------------------------------------------------------------
@@ -151,9 +156,12 @@ TDiagForm::TDiagForm() : QWidget(nullptr, Qt::Tool), log("rizediv.log") {
     listedEnd = log.FirstSerial();
     // Devices see the sink only once it is complete.
     DiagForm.store(this, std::memory_order_release);
+    if (Machine* machine = VexaMachine.load(std::memory_order_acquire)) machine->Diag().Connect(this);
 }
 
 TDiagForm::~TDiagForm() {
+    if (Machine* machine = VexaMachine.load(std::memory_order_acquire))
+        if (machine->Diag().Sink() == this) machine->Diag().Connect(nullptr);
     DiagSink* self = this;
     DiagForm.compare_exchange_strong(self, nullptr, std::memory_order_acq_rel);
 }

@@ -7,6 +7,7 @@
 #include <QAbstractTableModel>
 #include <QWidget>
 #include <array>
+#include <atomic>
 #include <deque>
 
 #include "diag/DiagLog.h"
@@ -17,7 +18,10 @@ class QTableView;
 class QTimer;
 class TDiagForm;
 
-// The monitor window behind the sink pointer DiagForm, or null.
+// The monitor window as the machine's diagnostics sink, or null: the window
+// connects itself to the machine's channel while both exist.
+extern std::atomic<DiagSink*> DiagForm;
+// The monitor window behind DiagForm, or null.
 TDiagForm* DiagFormWindow();
 
 // The two columns "Type" and "Diagnostic Message" over a copy of the rows.

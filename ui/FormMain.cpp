@@ -12,8 +12,8 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "audio/SdlAudioOutput.h"
-#include "board/Vexaboard.h"
+#include "audio/HostAudio.h"
+#include "board/Machine.h"
 #include "ui/FormAbout.h"
 #include "ui/FormDebug.h"
 #include "ui/FormDiag.h"
@@ -21,6 +21,8 @@
 #include "ui/HostKeys.h"
 
 TMainForm* MainForm = nullptr;
+std::atomic<Machine*> VexaMachine{nullptr};
+std::atomic<TVexaBoard*> VexaBoard{nullptr};
 
 namespace {
 
@@ -33,22 +35,6 @@ bool OnUiThread() { return QThread::currentThread() == qApp->thread(); }
 // ---------------------------------------------------------------------------
 // Frame hand-over and the screen
 
-FrameStore::FrameStore() : pixels(static_cast<size_t>(FrameWidth) * FrameHeight, 0xFF000000u) {}
-
-void FrameStore::Put(const uint32_t* argb) {
-    std::lock_guard<std::mutex> lock(mutex);
-    std::memcpy(pixels.data(), argb, pixels.size() * sizeof(uint32_t));
-    fresh = true;
-}
-
-bool FrameStore::TakeInto(QImage& image) {
-    std::lock_guard<std::mutex> lock(mutex);
-    if (!fresh) return false;
-    std::memcpy(image.bits(), pixels.data(), pixels.size() * sizeof(uint32_t));
-    fresh = false;
-    return true;
-}
-
 TScreen::TScreen(FrameStore* frameStore, QWidget* parent)
     : QWidget(parent), store(frameStore), frame(FrameWidth, FrameHeight, QImage::Format_RGB32) {
     frame.fill(Qt::black);
@@ -58,7 +44,7 @@ TScreen::TScreen(FrameStore* frameStore, QWidget* parent)
 }
 
 void TScreen::paintEvent(QPaintEvent*) {
-    store->TakeInto(frame);
+    store->TakeInto(reinterpret_cast<uint32_t*>(frame.bits()));
     QPainter painter(this);
     painter.fillRect(rect(), Qt::black);
     // One fixed fast filter; the anti-alias option is not consulted.
@@ -137,7 +123,7 @@ void TStatusPanels::paintEvent(QPaintEvent*) {
             painter.drawLine(r.topRight(), r.bottomRight());
         }
         const QRect inner = r.adjusted(1, 1, -1, -1);
-        if (form && (i == TMainForm::SdReadLampPanel || i == TMainForm::SdWriteLampPanel)) {
+        if (form && (i == PanelSdReadLamp || i == PanelSdWriteLamp)) {
             painter.fillRect(inner, form->LampColour(i));
             continue;
         }
@@ -173,8 +159,12 @@ TMainForm::TMainForm() {
         move(display->availableGeometry().center() - QPoint(width() / 2, height() / 2));
 
     // Last: the machine starts its threads, which call back into this object.
-    board = new TVexaBoard(this, /*startThreads=*/true);
-    VexaBoard.store(board, std::memory_order_release);
+    MachineOptions options;
+    options.startThreads = true;
+    machine = new Machine(this, options);
+    if (DiagSink* sink = DiagForm.load(std::memory_order_acquire)) machine->Diag().Connect(sink);
+    VexaMachine.store(machine, std::memory_order_release);
+    VexaBoard.store(&machine->Board(), std::memory_order_release);
 }
 
 TMainForm::~TMainForm() {
@@ -184,10 +174,11 @@ TMainForm::~TMainForm() {
 }
 
 void TMainForm::DestroyBoard() {
-    if (!board) return;
+    if (!machine) return;
     VexaBoard.store(nullptr, std::memory_order_release);
-    delete board; // stops any thread still running
-    board = nullptr;
+    VexaMachine.store(nullptr, std::memory_order_release);
+    delete machine; // stops any thread still running
+    machine = nullptr;
 }
 
 void TMainForm::BuildMenus() {
@@ -250,12 +241,12 @@ void TMainForm::MenuFileLoadVXFClick() {
 }
 
 void TMainForm::MenuControlResetClick() {
-    if (TVexaBoard* b = VexaBoard.load(std::memory_order_acquire)) b->ColdBoot();
+    if (Machine* m = VexaMachine.load(std::memory_order_acquire)) m->ColdBoot();
     if (DebugForm) DebugForm->RefreshView();
 }
 
 void TMainForm::MenuControlNMIClick() {
-    if (TVexaBoard* b = VexaBoard.load(std::memory_order_acquire)) b->NmiRequest.store(true, std::memory_order_relaxed);
+    if (TVexaBoard* b = VexaBoard.load(std::memory_order_acquire)) b->RequestNmi();
 }
 
 void TMainForm::MenuControlOptionsClick() {
@@ -365,15 +356,15 @@ void TMainForm::showEvent(QShowEvent* e) {
 }
 
 bool TMainForm::FormCloseQuery() {
-    TVexaBoard* b = VexaBoard.load(std::memory_order_acquire);
-    return b == nullptr || b->QueryClose();
+    Machine* m = VexaMachine.load(std::memory_order_acquire);
+    return m == nullptr || m->QueryClose();
 }
 
 void TMainForm::FormClose() {
-    if (!board) return;
+    if (!machine) return;
     if (DebugForm) DebugForm->MachineGone();
     try {
-        board->Shutdown();
+        machine->Shutdown();
     } catch (const std::exception& e) {
         // The dumps failed; the machine still goes away, so the program can end.
         shutdownFailed = true;
@@ -397,8 +388,8 @@ void TMainForm::closeEvent(QCloseEvent* e) {
 
 QColor TMainForm::LampColour(int panel) {
     TVexaBoard* b = VexaBoard.load(std::memory_order_acquire);
-    if (b && panel == SdReadLampPanel && b->TakeSdReadLamp()) return QColor(0, 255, 0);
-    if (b && panel == SdWriteLampPanel && b->TakeSdWriteLamp()) return QColor(255, 0, 0);
+    if (b && panel == PanelSdReadLamp && b->TakeSdReadLamp()) return QColor(0, 255, 0);
+    if (b && panel == PanelSdWriteLamp && b->TakeSdWriteLamp()) return QColor(255, 0, 0);
     return QApplication::palette().color(QPalette::Button);
 }
 

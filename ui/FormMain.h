@@ -15,30 +15,22 @@
 #include <unordered_map>
 #include <vector>
 
+#include "host/FrameStore.h"
 #include "host/Host.h"
+#include "host/StatusPanels.h"
 
 class QAction;
 class QMenu;
+class Machine;
 class TVexaBoard;
 class TMainForm;
 
 extern TMainForm* MainForm;
-
-// The picture handed over by the display thread: the newest frame, copied in
-// under a lock and taken out by the Qt thread when it paints.
-class FrameStore {
-public:
-    FrameStore();
-    void Put(const uint32_t* argb);
-    // Copies the newest frame into image (400 x 240, RGB32) if one arrived
-    // since the last call; true when it did.
-    bool TakeInto(QImage& image);
-
-private:
-    std::mutex mutex;
-    std::vector<uint32_t> pixels;
-    bool fresh = false;
-};
+// The window's one machine and its board: null before the main window has
+// built the machine and after it has closed. Worker threads read them, so
+// they are atomic; every reader tests for null.
+extern std::atomic<Machine*> VexaMachine;
+extern std::atomic<TVexaBoard*> VexaBoard;
 
 // The client area above the status bar: the frame stretched to 600 x 408 at
 // the top left on black, whatever the window's size.
@@ -64,7 +56,7 @@ private:
 class TStatusPanels : public QStatusBar {
     Q_OBJECT
 public:
-    static constexpr int PanelCount = 17;
+    static constexpr int PanelCount = StatusPanelCount;
     static constexpr int BarHeight = 19;
     enum Align { Left, Centre, Right };
     struct Panel {
@@ -90,9 +82,6 @@ private:
 class TMainForm : public QMainWindow, public Host {
     Q_OBJECT
 public:
-    static constexpr int SdReadLampPanel = 5;
-    static constexpr int SdWriteLampPanel = 6;
-
     TMainForm();
     ~TMainForm() override;
 
@@ -163,7 +152,7 @@ private:
     TScreen* screen = nullptr;
     TStatusPanels* statusPanels = nullptr;
     FrameStore frames;
-    TVexaBoard* board = nullptr;
+    Machine* machine = nullptr;
     bool shown = false;
     bool shutdownFailed = false;
     std::atomic<bool> terminateRequested{false};

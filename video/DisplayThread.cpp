@@ -1,14 +1,11 @@
 #include "video/DisplayThread.h"
 
-#include "board/Vexaboard.h"
 #include "cpu/CPUThread.h"
-#include "video/Vexavideo.h"
+#include "host/Host.h"
+#include "video/FrameExchange.h"
 
-std::atomic<uint32_t> DisplayFrameCount{0};
-
-VideoThread::VideoThread(TVexaBoard* owner) : board(owner) {
-    for (uint32_t& pixel : frame) pixel = 0xFF000000u;
-}
+VideoThread::VideoThread(FrameExchange& exchange, Host* owner, std::atomic<uint32_t>& counter)
+    : frames(exchange), host(owner), frameCount(counter) {}
 
 VideoThread::~VideoThread() { Terminate(); }
 
@@ -33,10 +30,7 @@ void VideoThread::Execute() {
 }
 
 void VideoThread::RenderFrame() {
-    if (board == nullptr) return;
-    DisplayFrameCount.fetch_add(1, std::memory_order_relaxed);
-    const TVexaVideo* video = board->Video();
-    if (video == nullptr) return;
-    ComposeFrame(*video, frame);
-    if (Host* host = board->WindowHandle()) host->PresentFrame(frame);
+    frameCount.fetch_add(1, std::memory_order_relaxed);
+    frames.Request();
+    if (frames.TakeLatest() && host != nullptr) host->PresentFrame(frames.Front());
 }

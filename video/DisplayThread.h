@@ -1,38 +1,37 @@
-// The display thread: composes the visible picture from the video chip's line
-// buffers at its own pace (at least 9 ms a pass) and hands it to the host.
+// The display thread: at its own pace (at least 9 ms a pass) it asks the
+// machine for a frame, takes each whole frame the machine publishes and hands
+// it to the host.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <thread>
 
-#include "host/Host.h"
-
-class TVexaBoard;
-
-// Frames composed since the debugger last read the figure.
-extern std::atomic<uint32_t> DisplayFrameCount;
+class FrameExchange;
+class Host;
 
 class VideoThread {
 public:
     static constexpr unsigned MinPassMs = 9;
     static constexpr unsigned StartDelayMs = 20;
 
-    // Created suspended, with the frame cleared to opaque black.
-    explicit VideoThread(TVexaBoard* board);
+    // Created suspended. frameCount is bumped once per pass (the debugger's
+    // frame-rate figure).
+    VideoThread(FrameExchange& frames, Host* host, std::atomic<uint32_t>& frameCount);
     ~VideoThread();
 
     void Start();
     void Terminate();
-    // Composes one frame and presents it; also used directly by the headless runner.
+    // One pass: asks for the next frame and presents the newest one, if a
+    // new one has arrived since the last pass.
     void RenderFrame();
-    const uint32_t* Frame() const { return frame; }
 
 private:
     void Execute();
 
-    TVexaBoard* board;
+    FrameExchange& frames;
+    Host* host;
+    std::atomic<uint32_t>& frameCount;
     std::thread thread;
     std::atomic<bool> terminateRequested{false};
-    uint32_t frame[FrameWidth * FrameHeight];
 };

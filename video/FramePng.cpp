@@ -6,7 +6,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "board/Utils.h"
+#include "host/Files.h"
 
 namespace {
 

@@ -2,15 +2,12 @@
 
 #include <cstring>
 
-#include "board/Vexaboard.h"
+#include "board/MachineBus.h"
 #include "diag/Diag.h"
 #include "host/Host.h"
+#include "host/StatusPanels.h"
 
 namespace {
-
-constexpr int PanelVideoActive = 9;
-constexpr int PanelVideoMode = 12;
-constexpr int PanelLineCop = 15;
 
 uint32_t HostColour(uint8_t low, uint8_t high) {
     const uint32_t blue = (low & 0x0Fu) * 16, green = (low >> 4) * 16u, red = (high & 0x0Fu) * 16;
@@ -19,7 +16,7 @@ uint32_t HostColour(uint8_t low, uint8_t high) {
 
 } // namespace
 
-TVexaVideo::TVexaVideo(TVexaBoard* owner) : board(owner) {
+TVexaVideo::TVexaVideo(MachineBus* machine, DiagChannel* channel) : bus(machine), diag(channel) {
     std::memset(hostPalette, 0, sizeof hostPalette);
     std::memset(linePalette, 0, sizeof linePalette);
     Reset();
@@ -79,8 +76,8 @@ void TVexaVideo::Reset() {
 }
 
 void TVexaVideo::SetPanel(int panel, const char* text) const {
-    if (board == nullptr) return;
-    if (Host* host = board->WindowHandle()) host->SetStatusPanel(panel, text);
+    if (bus == nullptr) return;
+    if (Host* host = bus->WindowHandle()) host->SetStatusPanel(panel, text);
 }
 
 // ---------------------------------------------------------------------------
@@ -93,7 +90,7 @@ void TVexaVideo::WritePalette(uint16_t address, uint8_t value) {
     palette[offset] = value;
     const unsigned entry = offset >> 1;
     hostPalette[targetPalette][entry] = HostColour(palette[entry * 2], palette[entry * 2 + 1]);
-    DIAG_POST_TOOLKIT(DIAG_PALETTE, "Palette entry 0x%3.3x set to 0x%2.2x", offset, value);
+    DIAG_POST_TOOLKIT(diag, DIAG_PALETTE, "Palette entry 0x%3.3x set to 0x%2.2x", offset, value);
 }
 
 uint8_t TVexaVideo::ReadStatus() const {
@@ -118,7 +115,7 @@ void TVexaVideo::WriteRegister(uint16_t address, uint8_t v) {
         return;
     }
     if (reg >= 0x20) {
-        DIAG_POST_TOOLKIT(DIAG_VIDEO, "(Line-Draw) Register 0x%3.3x set to 0x%2.2x", address, v);
+        DIAG_POST_TOOLKIT(diag, DIAG_VIDEO, "(Line-Draw) Register 0x%3.3x set to 0x%2.2x", address, v);
         return;
     }
     if (reg >= 0x10) {
@@ -133,17 +130,17 @@ void TVexaVideo::WriteRegister(uint16_t address, uint8_t v) {
     case 0x04: WriteRasterCtrl(v); break;
     case 0x05:
         rasterTarget = static_cast<uint16_t>((rasterTarget & 0x100) | v);
-        DIAG_POST_TOOLKIT(DIAG_VIDEO, "Raster IRQ Target Set to 0x%3.3x (%s)", rasterTarget,
+        DIAG_POST_TOOLKIT(diag, DIAG_VIDEO, "Raster IRQ Target Set to 0x%3.3x (%s)", rasterTarget,
                           rasterEnable ? "enable" : "disable");
         break;
     case 0x06: WritePage(v); break;
     case 0x07: WriteSpriteCtrl(v); break;
     case 0x08:
     case 0x09:
-    case 0x0A: DIAG_POST_TOOLKIT(DIAG_VIDEO, "Register 0x%3.3x set to 0x%2.2x", address, v); break;
+    case 0x0A: DIAG_POST_TOOLKIT(diag, DIAG_VIDEO, "Register 0x%3.3x set to 0x%2.2x", address, v); break;
     case 0x0B:
         lineDrawColour = v;
-        DIAG_POST_TOOLKIT(DIAG_VIDEO, "Linedraw Colour Index set to 0x%2.2x", v);
+        DIAG_POST_TOOLKIT(diag, DIAG_VIDEO, "Linedraw Colour Index set to 0x%2.2x", v);
         break;
     case 0x0C: WriteExtVidCtrl(v); break;
     case 0x0D:
@@ -187,18 +184,18 @@ void TVexaVideo::WriteVidCtrl(uint8_t v) {
         SetPanel(PanelVideoMode, TileModeName());
         break;
     }
-    DIAG_POST_TOOLKIT(DIAG_VIDEO, "vreg_vidctrl Set to 0x%2.2x", v);
+    DIAG_POST_TOOLKIT(diag, DIAG_VIDEO, "vreg_vidctrl Set to 0x%2.2x", v);
 }
 
 void TVexaVideo::WriteWindow(uint8_t v) {
     if (windowSelect) {
         left = v & 0xF0;
         right = 256 + (v & 0x0F) * 16;
-        DIAG_POST_TOOLKIT(DIAG_VIDEO, "Display Width from %d to %d", left, right);
+        DIAG_POST_TOOLKIT(diag, DIAG_VIDEO, "Display Width from %d to %d", left, right);
     } else {
         top = (v & 0xF0) / 2;
         bottom = 160 + (v & 0x0F) * 8;
-        DIAG_POST_TOOLKIT(DIAG_VIDEO, "Display Height from %d to %d", top - 16, bottom - 16);
+        DIAG_POST_TOOLKIT(diag, DIAG_VIDEO, "Display Height from %d to %d", top - 16, bottom - 16);
     }
 }
 
@@ -206,16 +203,16 @@ void TVexaVideo::WriteModeParam(uint8_t v) {
     if (videoMode == ModeTile) {
         const int pf = v >> 7;
         yScroll[pf] = v & 0x0F;
-        DIAG_POST_TOOLKIT(DIAG_VIDEO, "Y Scroll for Playfield %d set to 0x%2.2x", pf, v & 0x0F);
+        DIAG_POST_TOOLKIT(diag, DIAG_VIDEO, "Y Scroll for Playfield %d set to 0x%2.2x", pf, v & 0x0F);
         return;
     }
     if (v & 0x80) return;
     if (videoMode == ModePlanar) {
         planeCount = v & 7;
-        DIAG_POST_TOOLKIT(DIAG_VIDEO, "Plane count set to %d", v & 7);
+        DIAG_POST_TOOLKIT(diag, DIAG_VIDEO, "Plane count set to %d", v & 7);
     } else {
         chunkyPixelWidth = static_cast<uint8_t>((v & 7) + 1);
-        DIAG_POST_TOOLKIT(DIAG_VIDEO, "Chunky pixel width set to %d", chunkyPixelWidth);
+        DIAG_POST_TOOLKIT(diag, DIAG_VIDEO, "Chunky pixel width set to %d", chunkyPixelWidth);
     }
 }
 
@@ -227,22 +224,22 @@ void TVexaVideo::WriteRasterCtrl(uint8_t v) {
     windowSelect = (v & 0x04) != 0;
     rasterEnable = (v & 0x02) != 0;
     rasterTarget = static_cast<uint16_t>((rasterTarget & 0xFF) | (v & 1) << 8);
-    DIAG_POST_TOOLKIT(DIAG_VIDEO, "Raster IRQ Target Set to 0x%3.3x (%s)", rasterTarget,
+    DIAG_POST_TOOLKIT(diag, DIAG_VIDEO, "Raster IRQ Target Set to 0x%3.3x (%s)", rasterTarget,
                       rasterEnable ? "enable" : "disable");
 }
 
 void TVexaVideo::ClearRasterIrq() {
-    DIAG_POST_TOOLKIT(DIAG_VIDEO, "Raster IRQ Cleared");
+    DIAG_POST_TOOLKIT(diag, DIAG_VIDEO, "Raster IRQ Cleared");
     rasterFlag = false;
 }
 
 void TVexaVideo::WritePage(uint8_t v) {
     if (v & 0x80) {
         spritePage = v & 0x1Fu;
-        DIAG_POST_TOOLKIT(DIAG_VIDEO, "Sprite Page set to 0x%2.2x", spritePage);
+        DIAG_POST_TOOLKIT(diag, DIAG_VIDEO, "Sprite Page set to 0x%2.2x", spritePage);
     } else {
         videoPage = v & 0x3Fu;
-        DIAG_POST_TOOLKIT(DIAG_VIDEO, "Video Page set to 0x%2.2x", videoPage);
+        DIAG_POST_TOOLKIT(diag, DIAG_VIDEO, "Video Page set to 0x%2.2x", videoPage);
     }
 }
 
@@ -252,7 +249,7 @@ void TVexaVideo::WriteSpriteCtrl(uint8_t v) {
     spriteBankSelect = (v & 0x04) != 0;
     spriteBankMode = (v & 0x08) != 0;
     spriteCountdown = SpriteCountdownStart;
-    DIAG_POST_TOOLKIT(DIAG_VIDEO, "vreg_sprctrl set to 0x%2.2x", v);
+    DIAG_POST_TOOLKIT(diag, DIAG_VIDEO, "vreg_sprctrl set to 0x%2.2x", v);
 }
 
 void TVexaVideo::WriteExtVidCtrl(uint8_t v) {
@@ -260,16 +257,16 @@ void TVexaVideo::WriteExtVidCtrl(uint8_t v) {
     playfieldSwap = (v & 0x02) != 0;
     // The name is shown whatever the current mode; a bitmap mode keeps running.
     SetPanel(PanelVideoMode, TileModeName());
-    DIAG_POST_TOOLKIT(DIAG_VIDEO, "vreg_ext_vidctrl set to 0x%2.2x", v);
+    DIAG_POST_TOOLKIT(diag, DIAG_VIDEO, "vreg_ext_vidctrl set to 0x%2.2x", v);
 }
 
 void TVexaVideo::WritePaletteCtrl(uint8_t v) {
     if (v & 0x02) {
         targetPalette = v & 1;
-        DIAG_POST_TOOLKIT(DIAG_PALETTE, "Switched to target palette %d", targetPalette);
+        DIAG_POST_TOOLKIT(diag, DIAG_PALETTE, "Switched to target palette %d", targetPalette);
     } else {
         livePalette = v & 1;
-        DIAG_POST_TOOLKIT(DIAG_PALETTE, "Switched to live palette %d", livePalette);
+        DIAG_POST_TOOLKIT(diag, DIAG_PALETTE, "Switched to live palette %d", livePalette);
     }
 }
 
@@ -283,14 +280,14 @@ void TVexaVideo::WritePlaneRegister(uint16_t address, uint8_t v) {
     default:
         if (n & 1) {
             planeModulo = v;
-            DIAG_POST_TOOLKIT(DIAG_VIDEO, "Plane Modulo set to 0x%2.2x", v);
+            DIAG_POST_TOOLKIT(diag, DIAG_VIDEO, "Plane Modulo set to 0x%2.2x", v);
         } else {
             bitmapCounter = 0;
-            DIAG_POST_TOOLKIT(DIAG_VIDEO, "Plane Counters Reset");
+            DIAG_POST_TOOLKIT(diag, DIAG_VIDEO, "Plane Counters Reset");
         }
         return;
     }
-    DIAG_POST_TOOLKIT(DIAG_VIDEO, "Plane Address %d set to 0x%8.8x", static_cast<int>(n), plane);
+    DIAG_POST_TOOLKIT(diag, DIAG_VIDEO, "Plane Address %d set to 0x%8.8x", static_cast<int>(n), plane);
 }
 
 // ---------------------------------------------------------------------------
@@ -305,6 +302,6 @@ void TVexaVideo::WriteLineCopStart(uint16_t address, uint8_t v) {
     } else {
         lineCopStart = static_cast<uint16_t>((lineCopStart & 0x00FF) | v << 8);
     }
-    DIAG_POST_TOOLKIT(DIAG_VIDEO, "LineCop Start Address set to 0x%5.5x (%s)",
+    DIAG_POST_TOOLKIT(diag, DIAG_VIDEO, "LineCop Start Address set to 0x%5.5x (%s)",
                       LineCopProgramBase + lineCopStart, lineCopRun ? "running" : "stopped");
 }

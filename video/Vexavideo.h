@@ -14,17 +14,21 @@
 #include <atomic>
 #include <cstdint>
 
-class TVexaBoard;
+#include "board/Timing.h"
+
+class DiagChannel;
+class FrameExchange;
+class MachineBus;
 
 class TVexaVideo {
 public:
     static constexpr int VramSize = 0x80000;
     static constexpr int SpriteRamSize = 0x20000;
     static constexpr int PaletteRamSize = 0x400;
-    static constexpr int RasterLines = 312;
+    static constexpr int RasterLines = ::RasterLines;
     static constexpr int RenderedLines = 256;
     static constexpr int LineWidth = 512;
-    static constexpr int CyclesPerLine = 1024;
+    static constexpr int CyclesPerLine = ::CyclesPerLine;
     static constexpr int SpriteCount = 128;
     static constexpr int SpriteCountdownStart = 312;
     static constexpr uint32_t VramMask = VramSize - 1;
@@ -32,7 +36,12 @@ public:
     // Main RAM offset of the line coprocessor's 64 KB program area.
     static constexpr uint32_t LineCopProgramBase = 0x70000;
 
-    explicit TVexaVideo(TVexaBoard* board);
+    // The bus gives the line coprocessor its program and its route to the
+    // registers, and the status panels their host; without one (a chip on its
+    // own, in tests) the coprocessor does nothing.
+    explicit TVexaVideo(MachineBus* bus, DiagChannel* diag = nullptr);
+    // Where finished frames go when someone has asked for one (none by default).
+    void SetFrameExchange(FrameExchange* exchange) { frames = exchange; }
     void Reset();
 
     // After every instruction: the common case only adds to lineCycle.
@@ -118,7 +127,9 @@ private:
     void WriteLineCopStart(uint16_t address, uint8_t v);
     void RunLineCop();
 
-    TVexaBoard* board;
+    MachineBus* bus;
+    DiagChannel* diag;
+    FrameExchange* frames = nullptr;
 
     // Raster.
     int rasterLine = 0;

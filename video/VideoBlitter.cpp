@@ -33,7 +33,7 @@ void TVexaVideo::WriteBlitterRegister(uint16_t address, uint8_t v) {
     case 0x9: blitSourceBank = v & 7; break;
     case 0xA: blitDestBank = v & 7; break;
     default:
-        DIAG_POST_TOOLKIT(DIAG_VIDEO, "Unknown Blitter Register 0x%3.3x set to 0x%2.2x", address, v);
+        DIAG_POST_TOOLKIT(diag, DIAG_VIDEO, "Unknown Blitter Register 0x%3.3x set to 0x%2.2x", address, v);
         break;
     }
 }
@@ -45,10 +45,10 @@ void TVexaVideo::Blit() {
     const uint32_t dest =
         ((static_cast<uint32_t>(blitDestBank) << 16) | (blitControl & 0x20u) << 11) + blitDest;
     const int32_t sourceModulo = SignedModulo(blitSourceModulo), destModulo = SignedModulo(blitDestModulo);
-    if (DiagEnabled(DIAG_VIDEO)) {
-        DiagSendToolkit(DIAG_VIDEO, "Begin Blit from 0x%6.6x to 0x%6.6x", source, dest);
-        DiagSendToolkit(DIAG_VIDEO, "Blit W: %d, H: %d, Mod (s/d): 0x%3.3x, 0x%3.3x", blitWidth, blitHeight,
-                        static_cast<uint32_t>(sourceModulo), static_cast<uint32_t>(destModulo));
+    if (diag != nullptr && diag->Enabled(DIAG_VIDEO)) {
+        diag->SendToolkit(DIAG_VIDEO, "Begin Blit from 0x%6.6x to 0x%6.6x", source, dest);
+        diag->SendToolkit(DIAG_VIDEO, "Blit W: %d, H: %d, Mod (s/d): 0x%3.3x, 0x%3.3x", blitWidth, blitHeight,
+                          static_cast<uint32_t>(sourceModulo), static_cast<uint32_t>(destModulo));
     }
 
     // Addresses run in 32-bit arithmetic and wrap within VRAM on every access.

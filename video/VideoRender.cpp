@@ -6,6 +6,7 @@
 #include <array>
 #include <cstring>
 
+#include "video/FrameExchange.h"
 #include "video/Vexavideo.h"
 
 namespace {
@@ -76,6 +77,8 @@ void TVexaVideo::ProcessLines() {
         ++rasterLine;
         if (rasterLine == rasterTarget) rasterFlag = true;
         if (rasterLine == RasterLines) {
+            // A frame is complete: lines 0-255 hold it until line 0 is drawn again.
+            if (frames != nullptr && frames->Wanted()) [[unlikely]] frames->Publish(*this);
             rasterLine = 0;
             bitmapCounter = 0;
             if (lineCopRun) {

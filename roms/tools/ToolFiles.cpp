@@ -5,7 +5,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "board/Utils.h"
+#include "host/Files.h"
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::string* error) {
     if (!IsExistingFile(path)) {

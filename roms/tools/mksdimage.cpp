@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "board/Utils.h"
+#include "host/Files.h"
 #include "roms/tools/SdImage.h"
 #include "roms/tools/ToolFiles.h"
 

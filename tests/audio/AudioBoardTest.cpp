@@ -37,7 +37,7 @@ TEST(AudioBoard, LoopFlagsInterruptOnlyOnTheStepTickAndWithTheMasterBit) {
 
     b.OutPort(0x01, 0x88);
     EXPECT_TRUE(b.Tick(10000));
-    EXPECT_TRUE(b.IrqPending);
+    EXPECT_TRUE(b.IsIrqPending());
     EXPECT_NE(b.InPort(0x08) & 0x10, 0);
     EXPECT_FALSE(b.Tick(4)); // the flag is still set, but only the step samples it
     EXPECT_TRUE(b.Tick(9996));
@@ -53,7 +53,7 @@ TEST(AudioBoard, ColdBootLeavesTheChannelsAlone) {
     TVexaBoard& b = *f.board;
     b.OutPort(0x0510, 0x00);
     b.OutPort(0x08, 0x01);
-    b.ColdBoot();
+    f.machine->ColdBoot();
     EXPECT_EQ(b.Audio()->ChannelState(0).location, 0x0500);
     EXPECT_TRUE(b.Audio()->ChannelState(0).active);
     EXPECT_EQ(b.InPort(0x08), 0x01);

@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr uint64_t CyclesPerFrame = 36000000 / 48000; // 750 T-states per output frame
+constexpr uint64_t CyclesPerSample = 36000000 / 48000; // 750 T-states per output frame
 
 struct Capture {
     uint64_t clock = 0;
@@ -48,7 +48,7 @@ TEST(AudioOutput, MixRoutesEvenChannelsRightOddLeftAndSaturates) {
     PushAll(cap.output, 2, {30000, 200, 0});
     PushAll(cap.output, 1, {-30000, 1, 7});
     PushAll(cap.output, 3, {-30000, 2});
-    cap.clock = 4 * CyclesPerFrame;
+    cap.clock = 4 * CyclesPerSample;
     cap.output.CatchUp();
     // Frame 3: channel 3 has run dry and adds nothing; frame 4: all silent.
     EXPECT_EQ(cap.frames, (std::vector<int16_t>{-32768, 32767, 3, 300, 7, 0, 0, 0}));
@@ -62,7 +62,7 @@ TEST(AudioOutput, CaptureConsumes48000FramesPerEmulatedSecond) {
     cap.clock = 36000000 / 480; // a hundredth of a second
     EXPECT_EQ(cap.output.QueuedBytes(1), 2000u - 2 * 100);
     EXPECT_EQ(cap.output.FramesPlayed(), 100u);
-    cap.clock += CyclesPerFrame - 1; // not a whole frame yet
+    cap.clock += CyclesPerSample - 1; // not a whole frame yet
     EXPECT_EQ(cap.output.QueuedBytes(1), 1800u);
     cap.clock = 36000000;
     cap.output.CatchUp();

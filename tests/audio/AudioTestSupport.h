@@ -10,7 +10,7 @@
 
 #include "audio/AudioOutput.h"
 #include "audio/Vexaaudio.h"
-#include "board/Vexaboard.h"
+#include "board/Machine.h"
 #include "diag/Diag.h"
 #include "support/FakeHost.h"
 #include "support/TestFiles.h"
@@ -49,21 +49,38 @@ public:
     std::vector<std::string> messages;
 };
 
-// A cold-booted board (zero boot ROM) in a private folder, with the sink
-// installed, plus a separate audio object on a recording output.
+// The machine as a separate sound unit sees it: the board's main RAM and
+// clock, with a host of the test's own.
+class BoardBus final : public MachineBus {
+public:
+    BoardBus(TVexaBoard& board, Host& host) : board_(board), host_(host) {}
+    const uint8_t* MainRamBytes() const override { return board_.MainRam(); }
+    void WriteVideoSpace(uint16_t address, uint8_t value) override { board_.WriteVideoSpace(address, value); }
+    Host* WindowHandle() const override { return &host_; }
+    int ClockHz() const override { return board_.ClockHz(); }
+
+private:
+    TVexaBoard& board_;
+    Host& host_;
+};
+
+// A cold-booted machine (zero boot ROM) in a private folder, with the sink
+// connected, plus a separate audio object on a recording output.
 class AudioFixture {
 public:
     AudioFixture() : cwd(dir.Path()) {
         testing_support::WriteFileBytes(dir / "rom.bin", std::vector<uint8_t>(512, 0));
         testing_support::WriteFileText(dir / "config.txt", "bootrom rom.bin\n");
-        board = std::make_unique<TVexaBoard>(&boardHost, false);
+        machine = std::make_unique<Machine>(&boardHost);
+        board = &machine->Board();
+        machine->Diag().Connect(&sink);
+        channel.Connect(&sink);
         auto out = std::make_unique<RecordingOutput>();
         output = out.get();
         host.output = std::move(out);
-        audio = std::make_unique<TVexaAudioSystem>(&host, board.get());
-        DiagForm.store(&sink, std::memory_order_release);
+        bus = std::make_unique<BoardBus>(*board, host);
+        audio = std::make_unique<TVexaAudioSystem>(bus.get(), &channel);
     }
-    ~AudioFixture() { DiagForm.store(nullptr, std::memory_order_release); }
 
     // Runs one audio step with the stream's queue at a level that asks for
     // exactly `samples` (even) new samples, and returns them.
@@ -75,7 +92,7 @@ public:
     }
     void Poke(uint32_t ramOffset, std::vector<int8_t> bytes) {
         for (size_t i = 0; i < bytes.size(); ++i)
-            board->MainRam[ramOffset + i] = static_cast<uint8_t>(bytes[i]);
+            board->MainRam()[ramOffset + i] = static_cast<uint8_t>(bytes[i]);
     }
     // Register reg of channel n.
     void Write(int n, int reg, uint16_t value) {
@@ -87,8 +104,11 @@ public:
     FakeHost boardHost;
     OutputHost host;
     RecordingSink sink;
+    DiagChannel channel;
     RecordingOutput* output = nullptr;
-    std::unique_ptr<TVexaBoard> board;
+    std::unique_ptr<Machine> machine;
+    TVexaBoard* board = nullptr;
+    std::unique_ptr<BoardBus> bus;
     std::unique_ptr<TVexaAudioSystem> audio;
 };
 

@@ -40,46 +40,46 @@ TEST(ParseHexTest, DigitsOnly) {
 
 TEST(ColdBoot, KeywordsIgnoreCaseButPathsDoNot) {
     BoardFixture f({0x11}, "BootRom rom.bin\n");
-    EXPECT_EQ(f.board().BootRom[0], 0x11);
+    EXPECT_EQ(f.board().BootRom()[0], 0x11);
     EXPECT_TRUE(f.host().boxes.empty());
 
     WriteFileText(f.dir() / "config.txt", "bootrom ROM.BIN\n"); // no such file: paths are exact
-    f.board().ColdBoot();
+    f.machine().ColdBoot();
     EXPECT_EQ(Captions(f.host()), std::vector<std::string>{"Fatal File Load Error: Boot ROM file not found"});
     EXPECT_EQ(f.host().terminateRequests, 1);
 }
 
 TEST(ColdBoot, BootRomFillsAtMost512Bytes) {
     BoardFixture f(Bytes(700, 1));
-    EXPECT_EQ(f.board().BootRom[0], 1);
-    EXPECT_EQ(f.board().BootRom[511], static_cast<uint8_t>(512));
+    EXPECT_EQ(f.board().BootRom()[0], 1);
+    EXPECT_EQ(f.board().BootRom()[511], static_cast<uint8_t>(512));
     WriteFileBytes(f.dir() / "rom.bin", Bytes(3, 9));
-    f.board().ColdBoot();
-    EXPECT_EQ(f.board().BootRom[2], 11);
-    EXPECT_EQ(f.board().BootRom[3], 0); // the rest of the area is cleared
-    EXPECT_EQ(f.board().BootRom[511], 0);
+    f.machine().ColdBoot();
+    EXPECT_EQ(f.board().BootRom()[2], 11);
+    EXPECT_EQ(f.board().BootRom()[3], 0); // the rest of the area is cleared
+    EXPECT_EQ(f.board().BootRom()[511], 0);
 }
 
 TEST(ColdBoot, AKeywordWithoutALineEndAtTheEndIsIgnored) {
     BoardFixture f({0}, "bootrom rom.bin\nwriteenable");
-    EXPECT_FALSE(f.board().SdWriteEnable);
+    EXPECT_FALSE(f.machine().SdWriteEnable());
     WriteFileText(f.dir() / "config.txt", "bootrom rom.bin\nwriteenable\n");
-    f.board().ColdBoot();
-    EXPECT_TRUE(f.board().SdWriteEnable);
+    f.machine().ColdBoot();
+    EXPECT_TRUE(f.machine().SdWriteEnable());
 }
 
 TEST(ColdBoot, UnknownWordsAreSkippedOneAtATime) {
     // "speed" is skipped, then "3" as an unknown keyword, then bootrom acts.
     BoardFixture f({0x42}, "speed 3 bootrom rom.bin\n");
-    EXPECT_EQ(f.board().BootRom[0], 0x42);
+    EXPECT_EQ(f.board().BootRom()[0], 0x42);
 }
 
 TEST(ColdBoot, SdCardAndFlagsOnOneLine) {
     BoardFixture f({0}, "bootrom rom.bin\nsdcard 0 card.img writeenable nowriteprompt\n");
     // card.img does not exist: a warning, and the flags still count.
-    EXPECT_EQ(f.board().SdImagePath, "card.img");
-    EXPECT_TRUE(f.board().SdWriteEnable);
-    EXPECT_TRUE(f.board().SdNoWritePrompt);
+    EXPECT_EQ(f.machine().SdImagePath(), "card.img");
+    EXPECT_TRUE(f.machine().SdWriteEnable());
+    EXPECT_TRUE(f.machine().SdNoWritePrompt());
     EXPECT_EQ(Captions(f.host()), std::vector<std::string>{"File Load Error: SDCARD image not found, skipping"});
     EXPECT_EQ(f.host().terminateRequests, 0);
 }
@@ -88,31 +88,31 @@ TEST(ColdBoot, MissingEepromWarnsAndGoesOn) {
     BoardFixture f({0x33}, "eeprom 0 none.bin bootrom rom.bin\n");
     EXPECT_EQ(Captions(f.host()), std::vector<std::string>{"File Load Error: EEPROM file not found, skipping"});
     EXPECT_EQ(f.host().boxes[0].icon, MsgIcon::Warning);
-    EXPECT_EQ(f.board().BootRom[0], 0x33);
+    EXPECT_EQ(f.board().BootRom()[0], 0x33);
 }
 
 TEST(ColdBoot, MissingConfigurationIsFatal) {
     BoardFixture f({0x33});
     std::filesystem::remove(f.dir() / "config.txt");
-    f.board().MainRam[5] = 9;
-    f.board().ColdBoot();
+    f.board().MainRam()[5] = 9;
+    f.machine().ColdBoot();
     EXPECT_EQ(Captions(f.host()), std::vector<std::string>{"Fatal Configuration Error: Configuration file not found"});
     EXPECT_EQ(f.host().boxes[0].icon, MsgIcon::Error);
     EXPECT_EQ(f.host().terminateRequests, 1);
-    EXPECT_EQ(f.board().MainRam[5], 0); // memory was cleared before the check
-    EXPECT_EQ(f.board().BootRom[0], 0);
+    EXPECT_EQ(f.board().MainRam()[5], 0); // memory was cleared before the check
+    EXPECT_EQ(f.board().BootRom()[0], 0);
 }
 
 TEST(ColdBoot, FoldersAreNotFiles) {
     BoardFixture f({0x33});
     std::filesystem::create_directory(f.dir() / "romdir");
     WriteFileText(f.dir() / "config.txt", "bootrom romdir\n");
-    f.board().ColdBoot();
+    f.machine().ColdBoot();
     EXPECT_EQ(Captions(f.host()), std::vector<std::string>{"Fatal File Load Error: Boot ROM file not found"});
 
     std::filesystem::remove(f.dir() / "config.txt");
     std::filesystem::create_directory(f.dir() / "config.txt");
-    f.board().ColdBoot();
+    f.machine().ColdBoot();
     EXPECT_EQ(f.host().boxes.back().text, "Configuration file not found");
 }
 
@@ -121,8 +121,8 @@ TEST(ColdBoot, OverlongWordsAndPathsAreHandledSafely) {
     const std::string longPath(300, 'p');
     BoardFixture f({0x44}, longWord + " bootrom rom.bin\n" + "sdcard " + longWord + " " + longPath + "\n" +
                                "eeprom " + longWord + " " + longPath + "\n");
-    EXPECT_EQ(f.board().BootRom[0], 0x44);
-    EXPECT_EQ(f.board().SdImagePath, longPath);
+    EXPECT_EQ(f.board().BootRom()[0], 0x44);
+    EXPECT_EQ(f.machine().SdImagePath(), longPath);
     const std::vector<std::string> expected = {"File Load Error: SDCARD image not found, skipping",
                                                "File Load Error: EEPROM file not found, skipping"};
     EXPECT_EQ(Captions(f.host()), expected);
@@ -131,7 +131,7 @@ TEST(ColdBoot, OverlongWordsAndPathsAreHandledSafely) {
 TEST(ColdBoot, EmptyConfigurationLeavesTheRomBlank) {
     BoardFixture f({0x44}, "");
     EXPECT_TRUE(f.host().boxes.empty());
-    EXPECT_EQ(f.board().BootRom[0], 0);
+    EXPECT_EQ(f.board().BootRom()[0], 0);
     EXPECT_EQ(f.board().GetPC(), 0u);
 }
 
@@ -141,28 +141,30 @@ TEST(ColdBoot, ResetsTheProcessorAndTheBoardRegisters) {
     b.Regs.PC = 0x1234;
     b.Regs.IFF1 = 1;
     b.OutPort(0x01, 0x8F);
-    b.NmiRequest = true;
-    b.IrqPending = true;
-    b.AudioCycleAccumulator = 77;
-    b.ColdBoot();
+    b.OutPort(0x07, 0xFF); // the timer elapses after 256 cycles
+    b.RequestNmi();
+    b.Tick(300);
+    ASSERT_TRUE(b.IsIrqPending());
+    ASSERT_EQ(b.AudioCycleAccumulator(), 300u);
+    f.machine().ColdBoot();
     EXPECT_EQ(b.GetPC(), 0u);
     EXPECT_EQ(b.Regs.IFF1, 0u);
-    EXPECT_EQ(b.sys_irq_enable, 0);
-    EXPECT_FALSE(b.NmiRequest);
-    EXPECT_FALSE(b.IrqPending);
-    EXPECT_EQ(b.AudioCycleAccumulator, 0u);
+    EXPECT_EQ(b.sys_irq_enable(), 0);
+    EXPECT_FALSE(b.IsNmiRequested());
+    EXPECT_FALSE(b.IsIrqPending());
+    EXPECT_EQ(b.AudioCycleAccumulator(), 0u);
     EXPECT_GE(f.host().statusBarRepaints, 1);
 }
 
 TEST(Shutdown, WritesTheFourDumpsWhole) {
     BoardFixture f({0x00});
     TVexaBoard& b = f.board();
-    b.MainRam[0] = 1;
-    b.MainRam[0x7FFFF] = 2;
+    b.MainRam()[0] = 1;
+    b.MainRam()[0x7FFFF] = 2;
     b.Video()->vram[0x7FFFF] = 3;
     b.Video()->spriteRam[0x1FFFF] = 4;
     b.Video()->paletteRam[0x3FF] = 5;
-    b.Shutdown();
+    f.machine().Shutdown();
     const auto main = ReadFileBytes(f.dir() / "main.ram");
     const auto video = ReadFileBytes(f.dir() / "video.ram");
     const auto sprite = ReadFileBytes(f.dir() / "sprite.ram");
@@ -182,7 +184,7 @@ TEST(Shutdown, ADumpThatCannotBeWrittenIsAnErrorAndStopsTheRest) {
     BoardFixture f({0x00});
     std::filesystem::create_directory(f.dir() / "video.ram"); // cannot be replaced by a file
     try {
-        f.board().Shutdown();
+        f.machine().Shutdown();
         FAIL() << "Shutdown reported success";
     } catch (const std::runtime_error& e) {
         EXPECT_NE(std::string(e.what()).find("video.ram"), std::string::npos) << e.what();

@@ -27,60 +27,60 @@ TEST_F(MemoryMap, BootRomIsReadAtTheBottomAndNeverWritten) {
     EXPECT_EQ(b.ReadMem(0x01FF), static_cast<uint8_t>(0xA0 ^ 0xFF));
     b.WriteMem(0x0000, 0x55); // goes to the palette
     EXPECT_EQ(b.ReadMem(0x0000), 0xA0);
-    EXPECT_EQ(b.MainRam[0x0000], 0);
+    EXPECT_EQ(b.MainRam()[0x0000], 0);
     // Past the ROM the low page is plain RAM.
     b.WriteMem(0x0800, 0x66);
-    EXPECT_EQ(b.MainRam[0x0800], 0x66);
+    EXPECT_EQ(b.MainRam()[0x0800], 0x66);
     EXPECT_EQ(b.ReadMem(0x0800), 0x66);
 }
 
 TEST_F(MemoryMap, AltWritePageBitsFourAndSixUncoverTheRomArea) {
-    b.MainRam[0x0010] = 0x77;
+    b.MainRam()[0x0010] = 0x77;
     Out(0x0B, 0x10); // reads from RAM, writes still to the palette
     EXPECT_EQ(b.ReadMem(0x0010), 0x77);
     b.WriteMem(0x0010, 0x12);
-    EXPECT_EQ(b.MainRam[0x0010], 0x77);
+    EXPECT_EQ(b.MainRam()[0x0010], 0x77);
 
     Out(0x0B, 0x40); // reads and writes RAM
     b.WriteMem(0x0010, 0x12);
-    EXPECT_EQ(b.MainRam[0x0010], 0x12);
+    EXPECT_EQ(b.MainRam()[0x0010], 0x12);
     EXPECT_EQ(b.ReadMem(0x0010), 0x12);
 
     Out(0x0B, 0x50); // bit 4 wins for writes: the palette again
     b.WriteMem(0x0010, 0x34);
-    EXPECT_EQ(b.MainRam[0x0010], 0x12);
+    EXPECT_EQ(b.MainRam()[0x0010], 0x12);
 }
 
 TEST_F(MemoryMap, RegisterAreaReadsRamExceptTheDeviceAddresses) {
-    b.MainRam[0x0200] = 0x42;
-    b.MainRam[0x0700] = 0x43;
+    b.MainRam()[0x0200] = 0x42;
+    b.MainRam()[0x0700] = 0x43;
     EXPECT_EQ(b.ReadMem(0x0200), 0x42);
     EXPECT_EQ(b.ReadMem(0x0700), video.ReadStatus());
     b.WriteMem(0x0200, 0x99); // a video register, not RAM
-    EXPECT_EQ(b.MainRam[0x0200], 0x42);
+    EXPECT_EQ(b.MainRam()[0x0200], 0x42);
 
     Out(0x0B, 0x80); // the whole register area is RAM
     b.WriteMem(0x0200, 0x99);
-    EXPECT_EQ(b.MainRam[0x0200], 0x99);
+    EXPECT_EQ(b.MainRam()[0x0200], 0x99);
     EXPECT_EQ(b.ReadMem(0x0700), 0x43);
     b.WriteMem(0x0400, 0x11);
-    EXPECT_EQ(b.MainRam[0x0400], 0x11);
+    EXPECT_EQ(b.MainRam()[0x0400], 0x11);
 }
 
 TEST_F(MemoryMap, LowPageSelectsWhichRamAppearsBelow0x8000) {
-    b.MainRam[0x78000 + 0x1234] = 0x5A;
-    b.MainRam[0x7FFFF] = 0xC3;
+    b.MainRam()[0x78000 + 0x1234] = 0x5A;
+    b.MainRam()[0x7FFFF] = 0xC3;
     Out(0x20, 0x1F); // only the low four bits count
-    EXPECT_EQ(b.sys_low_page, 0x0F);
+    EXPECT_EQ(b.sys_low_page(), 0x0F);
     EXPECT_EQ(b.ReadMem(0x1234), 0x5A);
     EXPECT_EQ(b.ReadMem(0x7FFF), 0xC3);
     b.WriteMem(0x2000, 0x01);
-    EXPECT_EQ(b.MainRam[0x7A000], 0x01);
+    EXPECT_EQ(b.MainRam()[0x7A000], 0x01);
     EXPECT_EQ(b.ReadMem(0x0000), 0xA0); // the ROM still overlays
 }
 
 TEST_F(MemoryMap, UpperPageReadsAndWritesFollowTheirOwnRules) {
-    for (int page = 0; page < 16; ++page) b.MainRam[page * 0x8000 + 0x10] = static_cast<uint8_t>(page + 1);
+    for (int page = 0; page < 16; ++page) b.MainRam()[page * 0x8000 + 0x10] = static_cast<uint8_t>(page + 1);
     struct Case {
         uint8_t memSelect, altPage;
         int readPage, writePage;
@@ -97,8 +97,8 @@ TEST_F(MemoryMap, UpperPageReadsAndWritesFollowTheirOwnRules) {
         Out(0x0B, c.altPage);
         EXPECT_EQ(b.ReadMem(0x8010), c.readPage + 1);
         b.WriteMem(0x8011, 0xEE);
-        EXPECT_EQ(b.MainRam[c.writePage * 0x8000 + 0x11], 0xEE);
-        b.MainRam[c.writePage * 0x8000 + 0x11] = 0;
+        EXPECT_EQ(b.MainRam()[c.writePage * 0x8000 + 0x11], 0xEE);
+        b.MainRam()[c.writePage * 0x8000 + 0x11] = 0;
     }
 }
 
@@ -107,18 +107,18 @@ TEST_F(MemoryMap, VramWindowPositionFromPort0x21) {
                                                   {7, 0xE000}, {0xF9, 0x2000}};
     for (auto [v, base] : cases) {
         Out(0x21, v);
-        EXPECT_EQ(b.VramWindowBase, base) << int(v);
+        EXPECT_EQ(b.VramWindowBase(), base) << int(v);
     }
 }
 
 TEST_F(MemoryMap, VramWindowIsReadOnlyAboveTheLowHalf) {
     video.vram[0x0000] = 0x3C;
-    b.MainRam[0x20000] = 0x11;
+    b.MainRam()[0x20000] = 0x11;
     Out(0x21, 4);    // window at 0x8000
     Out(0x00, 0x44); // window on, upper page 4
     EXPECT_EQ(b.ReadMem(0x8000), 0x3C);
     b.WriteMem(0x8000, 0x77);
-    EXPECT_EQ(b.MainRam[0x20000], 0x77);
+    EXPECT_EQ(b.MainRam()[0x20000], 0x77);
     EXPECT_EQ(video.vram[0x0000], 0x3C);
     EXPECT_EQ(b.ReadMem(0xA000), 0x00); // outside the 8 KB window: page 4 RAM
 }
@@ -129,13 +129,13 @@ TEST_F(MemoryMap, VramWindowBelow0x8000IsReadAndWritten) {
     b.WriteMem(0x4005, 0x9A);
     EXPECT_EQ(video.vram[0x0005], 0x9A);
     EXPECT_EQ(b.ReadMem(0x4005), 0x9A);
-    EXPECT_EQ(b.MainRam[0x4005], 0x00);
+    EXPECT_EQ(b.MainRam()[0x4005], 0x00);
     Out(0x00, 0x00);
     EXPECT_EQ(b.ReadMem(0x4005), 0x00);
 }
 
 TEST_F(MemoryMap, VramWriteModeSendsWritesToVideoMemory) {
-    b.MainRam[0x3000] = 0x21;
+    b.MainRam()[0x3000] = 0x21;
     Out(0x00, 0x20);
     b.WriteMem(0x0005, 0x01);
     b.WriteMem(0x0300, 0x02);
@@ -152,21 +152,21 @@ TEST_F(MemoryMap, VramWriteModeSendsWritesToVideoMemory) {
     // With the window on too, the bottom 4 KB take their usual routes.
     Out(0x00, 0x60);
     b.WriteMem(0x0800, 0x06);
-    EXPECT_EQ(b.MainRam[0x0800], 0x06);
+    EXPECT_EQ(b.MainRam()[0x0800], 0x06);
     EXPECT_EQ(video.vram[0x0800], 0x00);
     b.WriteMem(0x1800, 0x07);
     EXPECT_EQ(video.vram[0x1800], 0x07);
 }
 
 TEST_F(MemoryMap, SpriteWindowIsWriteOnly) {
-    b.MainRam[0x1004] = 0x44;
+    b.MainRam()[0x1004] = 0x44;
     Out(0x00, 0x80);
     b.WriteMem(0x1004, 0x55);
     EXPECT_EQ(video.spriteRam[0x0004], 0x55);
     EXPECT_EQ(b.ReadMem(0x1004), 0x44);
-    EXPECT_EQ(b.MainRam[0x1004], 0x44);
+    EXPECT_EQ(b.MainRam()[0x1004], 0x44);
     b.WriteMem(0x2004, 0x66); // outside 0x1000-0x1FFF: RAM
-    EXPECT_EQ(b.MainRam[0x2004], 0x66);
+    EXPECT_EQ(b.MainRam()[0x2004], 0x66);
 
     Out(0x00, 0xA0); // VRAM write mode takes precedence
     b.WriteMem(0x1004, 0x77);
@@ -179,13 +179,13 @@ TEST_F(MemoryMap, ColdBootRestoresTheResetMap) {
     Out(0x0B, 0xFF);
     Out(0x20, 3);
     Out(0x21, 5);
-    b.MainRam[0x1000] = 0x12;
-    b.ColdBoot();
-    EXPECT_EQ(b.sys_mem_select, 0);
-    EXPECT_EQ(b.sys_alt_write_page, 0);
-    EXPECT_EQ(b.sys_low_page, 0);
-    EXPECT_EQ(b.VramWindowBase, 0x2000);
-    EXPECT_EQ(b.MainRam[0x1000], 0); // RAM cleared
+    b.MainRam()[0x1000] = 0x12;
+    f.machine().ColdBoot();
+    EXPECT_EQ(b.sys_mem_select(), 0);
+    EXPECT_EQ(b.sys_alt_write_page(), 0);
+    EXPECT_EQ(b.sys_low_page(), 0);
+    EXPECT_EQ(b.VramWindowBase(), 0x2000);
+    EXPECT_EQ(b.MainRam()[0x1000], 0); // RAM cleared
     EXPECT_EQ(b.ReadMem(0x0000), 0xA0);
     EXPECT_EQ(b.GetPC(), 0u);
     EXPECT_EQ(b.Regs.SP, 0xF000u);
@@ -195,10 +195,10 @@ TEST_F(MemoryMap, VideoSpaceRouteIgnoresPaging) {
     Out(0x0B, 0xC0); // would send CPU writes to RAM
     Out(0x00, 0x20); // and VRAM write mode
     b.WriteVideoSpace(0x0010, 0x12);
-    EXPECT_EQ(b.MainRam[0x0010], 0);
+    EXPECT_EQ(b.MainRam()[0x0010], 0);
     EXPECT_EQ(video.vram[0x0010], 0);
     b.WriteVideoSpace(0x0700, 0x12); // the maths table, not RAM
-    EXPECT_EQ(b.MainRam[0x0700], 0);
+    EXPECT_EQ(b.MainRam()[0x0700], 0);
 }
 
 } // namespace

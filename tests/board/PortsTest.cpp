@@ -14,13 +14,13 @@ protected:
 
 TEST_F(Ports, OnlyTheLowSixBitsOfThePortSelectTheRegister) {
     b.OutPort(0x40, 0x12);
-    EXPECT_EQ(b.sys_mem_select, 0x12);
+    EXPECT_EQ(b.sys_mem_select(), 0x12);
     b.OutPort(0xFF4B, 0x34);
-    EXPECT_EQ(b.sys_alt_write_page, 0x34);
+    EXPECT_EQ(b.sys_alt_write_page(), 0x34);
     EXPECT_EQ(b.InPort(0x7700), 0x12);
     EXPECT_EQ(b.InPort(0x004B), 0x34);
     b.OutPort(0x0120, 0x13);
-    EXPECT_EQ(b.sys_low_page, 3);
+    EXPECT_EQ(b.sys_low_page(), 3);
     EXPECT_EQ(b.InPort(0x0020), 3);
 }
 
@@ -51,7 +51,7 @@ TEST_F(Ports, UnusedPortsReadZeroAndSayNothing) {
     for (uint16_t p : {0x04, 0x05, 0x0C, 0x0E, 0x0F, 0x21, 0x22, 0x2F}) EXPECT_EQ(b.InPort(p), 0) << p;
     for (uint16_t p : {0x04, 0x09, 0x0C, 0x0E, 0x0F, 0x22, 0x2F}) b.OutPort(p, 0xFF);
     EXPECT_TRUE(f.Messages().empty());
-    EXPECT_EQ(b.sys_mem_select, 0);
+    EXPECT_EQ(b.sys_mem_select(), 0);
 }
 
 TEST_F(Ports, SystemHardwarePortSpellsTheConstantInBitSeven) {
@@ -74,8 +74,8 @@ TEST_F(Ports, SystemHardwarePortReadIsReported) {
 
 TEST_F(Ports, NmiIsOneShotAndTakenWhateverIff1) {
     b.Regs.IFF1 = 0;
-    b.NmiRequest = true;
-    b.NmiRequest = true;
+    b.RequestNmi();
+    b.RequestNmi();
     EXPECT_TRUE(b.Tick(4));
     EXPECT_EQ(b.TakeInterrupt(), -2);
     EXPECT_FALSE(b.Tick(4));
@@ -83,30 +83,32 @@ TEST_F(Ports, NmiIsOneShotAndTakenWhateverIff1) {
 }
 
 TEST_F(Ports, NmiEntersTheHandlerAfterTheCurrentInstruction) {
-    b.NmiRequest = true;
+    b.RequestNmi();
     f.RunAt(0x8000, {0x00, 0x00}, 1); // one NOP, then the NMI
     EXPECT_EQ(b.GetPC(), 0x0066u);
     EXPECT_EQ(b.ReadMem(static_cast<uint16_t>(b.Regs.SP)), 0x01);
     EXPECT_EQ(b.ReadMem(static_cast<uint16_t>(b.Regs.SP + 1)), 0x80);
-    EXPECT_FALSE(b.NmiRequest);
+    EXPECT_FALSE(b.IsNmiRequested());
 }
 
 TEST_F(Ports, MaskableInterruptsNeedTheMasterBitAndIff1) {
     // With no device source active nothing is pending, master bit or not.
     b.OutPort(0x01, 0x8F);
     EXPECT_FALSE(b.Tick(4));
-    EXPECT_FALSE(b.IrqPending);
-    b.IrqPending = true; // as if a source had fired
+    EXPECT_FALSE(b.IsIrqPending());
+    b.OutPort(0x07, 0xFF); // the timer elapses after 256 cycles
+    b.Tick(256);
+    ASSERT_TRUE(b.IsIrqPending());
     b.Regs.IFF1 = 0;
     EXPECT_EQ(b.TakeInterrupt(), -1);
     b.Regs.IFF1 = 1;
     EXPECT_EQ(b.TakeInterrupt(), 1);
-    EXPECT_FALSE(b.IrqPending);
+    EXPECT_FALSE(b.IsIrqPending());
 }
 
 TEST_F(Ports, BreakpointEndsTheRunAfterThatInstruction) {
     // Three NOPs; the breakpoint is the address after the first.
-    BreakpointAddress = 0x8001;
+    b.BreakpointAddress = 0x8001;
     b.WriteMem(0x8000, 0x00);
     b.WriteMem(0x8001, 0x00);
     b.WriteMem(0x8002, 0x00);
@@ -119,16 +121,22 @@ TEST_F(Ports, BreakpointEndsTheRunAfterThatInstruction) {
     EXPECT_EQ(f.host().screenRepaints, 1);
 
     // The next run goes on from there (and stops again only when it comes back).
-    BreakpointAddress = -1;
+    b.BreakpointAddress = -1;
     b.CycleBudget = 8;
     EXPECT_EQ(b.Run(), 1);
     EXPECT_EQ(b.GetPC(), 0x8003u);
 }
 
 TEST_F(Ports, CycleCounterAddsEveryInstruction) {
-    CpuCycleCount = 0;
+    const uint64_t before = b.EmulatedCycles();
     f.RunAt(0x8000, {0x00, 0x00, 0x3E, 0x01}, 15); // NOP NOP LD A,1
-    EXPECT_EQ(CpuCycleCount.load(), 15u);
+    EXPECT_EQ(b.EmulatedCycles() - before, 15u);
+    // The speed meter is fed once per run, with the same figure.
+    Machine& m = f.machine();
+    const uint32_t meter = m.CpuCycleCount.load();
+    b.Regs.PC = 0x8000;
+    EXPECT_EQ(m.RunCycles(15), 15u);
+    EXPECT_EQ(m.CpuCycleCount.load() - meter, 15u);
 }
 
 TEST_F(Ports, TrapReportsTheDiskRequestAndChangesNothing) {

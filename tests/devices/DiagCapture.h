@@ -1,6 +1,5 @@
-// Captures what devices post: a log with no file, installed as the
-// process-wide sink with the given types ticked, and taken away again when
-// the test ends.
+// Captures what devices post: a log with no file with the given types
+// ticked, behind a channel that devices made for the test are given.
 #pragma once
 
 #include <initializer_list>
@@ -14,9 +13,8 @@ public:
     explicit DiagCapture(std::initializer_list<int> types) : log("") {
         for (int t : types)
             log.SetFilter(t, true);
-        DiagForm.store(&log, std::memory_order_release);
+        channel.Connect(&log);
     }
-    ~DiagCapture() { DiagForm.store(nullptr, std::memory_order_release); }
     DiagCapture(const DiagCapture&) = delete;
     DiagCapture& operator=(const DiagCapture&) = delete;
 
@@ -30,4 +28,5 @@ public:
     }
 
     DiagLog log;
+    DiagChannel channel;
 };

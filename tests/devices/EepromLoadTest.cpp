@@ -88,9 +88,9 @@ TEST(EepromLoad, NothingIsEverStoredOutsideTheEeprom) {
         WriteFileBytes(path, image);
 
         DiagCapture diag{DIAG_PIC};
-        auto pic = std::make_unique<TVexaPIC>();
+        auto pic = std::make_unique<TVexaPIC>(&diag.channel);
         std::memset(pic->Eeprom, Untouched, sizeof pic->Eeprom);
-        pic->LoadEeprom(path, c.offset);
+        pic->LoadEeprom(image, image.size(), c.offset, path);
 
         ExpectLoaded(*pic, image, c.loadedAt, c.loadedCount);
         Texts expected;
@@ -103,6 +103,8 @@ TEST(EepromLoad, NothingIsEverStoredOutsideTheEeprom) {
     }
 }
 
+// A path that names no file gets the warning box; a file that cannot be read
+// loads nothing and says so.
 TEST(EepromLoad, UnreadablePathsLoadNothingAndSaySo) {
     TempDir dir;
     std::filesystem::create_directory(dir / "folder");
@@ -112,24 +114,32 @@ TEST(EepromLoad, UnreadablePathsLoadNothingAndSaySo) {
 
     for (const char* name : {"folder", "missing.bin", "locked.bin"}) {
         SCOPED_TRACE(name);
-        if (std::string(name) == "locked.bin" && canReadLocked) continue;
+        const bool locked = std::string(name) == "locked.bin";
+        if (locked && canReadLocked) continue;
         const std::string path = (dir / name).string();
+        BoardFixture f({0x76}, "bootrom rom.bin\neeprom 10 " + path + "\n");
         DiagCapture diag{DIAG_PIC};
-        auto pic = std::make_unique<TVexaPIC>();
-        std::memset(pic->Eeprom, Untouched, sizeof pic->Eeprom);
-        pic->LoadEeprom(path, 0x10);
-        ExpectLoaded(*pic, {}, 0, 0);
-        EXPECT_EQ(diag.Take(), Texts{"EEPROM image " + path + " cannot be read: nothing loaded"});
+        f.machine().Diag().Connect(&diag.log);
+        f.host().boxes.clear();
+        std::memset(f.board().Pic()->Eeprom, Untouched, sizeof f.board().Pic()->Eeprom);
+        f.machine().ColdBoot();
+        ExpectLoaded(*f.board().Pic(), {}, 0, 0);
+        if (locked) {
+            EXPECT_TRUE(f.host().boxes.empty());
+            EXPECT_EQ(diag.Take(), Texts{"EEPROM image " + path + " cannot be read: nothing loaded"});
+        } else {
+            ASSERT_EQ(f.host().boxes.size(), 1u);
+            EXPECT_EQ(f.host().boxes[0].text, "EEPROM file not found, skipping");
+        }
+        f.machine().Diag().Connect(nullptr);
     }
 }
 
 TEST(EepromLoad, LaterImagesOverwriteOnlyTheirOwnRange) {
-    TempDir dir;
-    WriteFileBytes(dir / "a.bin", std::vector<uint8_t>(8, 0xAA));
-    WriteFileBytes(dir / "b.bin", std::vector<uint8_t>(4, 0xBB));
+    const std::vector<uint8_t> a(8, 0xAA), b(4, 0xBB);
     TVexaPIC pic;
-    pic.LoadEeprom((dir / "a.bin").string(), 0x100);
-    pic.LoadEeprom((dir / "b.bin").string(), 0x102);
+    pic.LoadEeprom(a, a.size(), 0x100, "a.bin");
+    pic.LoadEeprom(b, b.size(), 0x102, "b.bin");
     const uint8_t expected[] = {0, 0xAA, 0xAA, 0xBB, 0xBB, 0xBB, 0xBB, 0xAA, 0xAA, 0};
     for (int i = 0; i < 10; ++i)
         EXPECT_EQ(pic.Eeprom[0xFF + i], expected[i]) << i;
@@ -154,6 +164,7 @@ TEST(EepromLoad, ColdBootLoadsConfiguredImagesAndReportsWhatDidNotFit) {
     EXPECT_EQ(pic.Eeprom[0x10], 0);
 
     DiagCapture diag{DIAG_PIC};
+    machine.machine().Diag().Connect(&diag.log);
     // A burst left running stops at the cold boot, and the EEPROM is reloaded.
     for (uint8_t b : {0x88, 0xC9}) {
         for (int i = 7; i >= 0; --i) {
@@ -165,7 +176,7 @@ TEST(EepromLoad, ColdBootLoadsConfiguredImagesAndReportsWhatDidNotFit) {
     pic.Eeprom[0x7FFF8] = 0;
     diag.Take();
 
-    board.ColdBoot();
+    machine.machine().ColdBoot();
     EXPECT_EQ(pic.State, TVexaPIC::WaitPreamble);
     EXPECT_EQ(pic.Eeprom[0x7FFF8], image[0]);
     EXPECT_EQ(

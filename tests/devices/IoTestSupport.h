@@ -21,8 +21,7 @@ public:
         std::string text;
     };
 
-    explicit RecordingSink(bool enabled = true) : enabled(enabled) { DiagForm.store(this); }
-    ~RecordingSink() { DiagForm.store(nullptr); }
+    explicit RecordingSink(bool enabled = true) : enabled(enabled) { channel.Connect(this); }
     bool IsTypeEnabled(int) const override { return enabled; }
     void AddMessage(int type, const std::string& text) override { messages.push_back({type, text}); }
 
@@ -36,6 +35,8 @@ public:
 
     bool enabled;
     std::vector<Message> messages;
+    // For devices made on their own; a machine's channel is connected with Attach.
+    DiagChannel channel;
 };
 
 // The bytes of tests/devices/programs/<name>.asm, for a board's boot ROM.
@@ -47,19 +48,15 @@ inline std::vector<uint8_t> Program(const std::string& name) {
 // run to the devices at once, and the interrupt it waits for is then served
 // in the next run.
 inline void RunFor(TVexaBoard& board, int cycles) {
-    for (int done = 0; done < cycles; done += 1000) {
-        board.CycleBudget = 1000;
-        board.CyclePeriod = 0;
-        board.Run();
-    }
+    for (int done = 0; done < cycles; done += 1000) board.RunFor(1000, 0);
 }
 
 inline uint16_t RamWord(const TVexaBoard& board, uint32_t address) {
-    return static_cast<uint16_t>(board.MainRam[address] | board.MainRam[address + 1] << 8);
+    return static_cast<uint16_t>(board.MainRam()[address] | board.MainRam()[address + 1] << 8);
 }
 
 inline std::vector<uint8_t> RamBytes(const TVexaBoard& board, uint32_t address, size_t count) {
-    return std::vector<uint8_t>(board.MainRam + address, board.MainRam + address + count);
+    return std::vector<uint8_t>(board.MainRam() + address, board.MainRam() + address + count);
 }
 
 // Reproducible bytes that look like data.

@@ -67,6 +67,7 @@ TEST(KeyTranslation, MessagesWithoutFilterTest) {
     BoardFixture f(io_test::Program("kbd_echo"));
     TVexaBoard& board = f.board();
     RecordingSink sink(/*enabled=*/false);
+    f.machine().Diag().Connect(&sink);
     board.HostKeyDown(VK_OEM_1, 0x1b);
     board.HostKeyUp(VK_OEM_1, 0);
     board.HostKeyDown(VK_LWIN, 0);

@@ -62,7 +62,7 @@ TEST(MathsAssist, ResultIsBits14To29OfTheSignedProduct) {
 
 TEST(MathsAssist, MessagesShowSignedValues) {
     DiagCapture diag{DIAG_MATHS};
-    TVexaMathsAssist maths;
+    TVexaMathsAssist maths(&diag.channel);
     SetEntry(maths, 5, 0x4000);
     SetEntry(maths, 130, 0xC000);
     maths.SelectIndex(0x82);
@@ -141,6 +141,7 @@ TEST(MathsAssist, BoardMemoryMapReachesTheUnit) {
     TVexaBoard& board = machine.board();
     TVexaMathsAssist& maths = *board.Maths();
     DiagCapture diag{DIAG_MATHS};
+    machine.machine().Diag().Connect(&diag.log);
 
     board.WriteMem(0x0704, 0x00);
     board.WriteMem(0x0705, 0xC0);
@@ -150,8 +151,8 @@ TEST(MathsAssist, BoardMemoryMapReachesTheUnit) {
     board.WriteMem(0x0209, 0x01);
     EXPECT_EQ(board.ReadMem(0x0704), 0x00);
     EXPECT_EQ(board.ReadMem(0x0705), 0xFF);
-    EXPECT_EQ(board.MainRam[0x0704], 0);
-    EXPECT_EQ(board.MainRam[0x0705], 0);
+    EXPECT_EQ(board.MainRam()[0x0704], 0);
+    EXPECT_EQ(board.MainRam()[0x0705], 0);
     EXPECT_EQ(diag.Take(),
               (Texts{"Table Entry 130 set to 0x0000", "Table Entry 130 set to 0xffffc000",
                      "Table Index 0x82 selected", "Multiplier Value set to: 0x0000",
@@ -163,7 +164,7 @@ TEST(MathsAssist, BoardMemoryMapReachesTheUnit) {
     EXPECT_EQ(static_cast<uint16_t>(maths.Table[0]), 0x0011);
     EXPECT_EQ(static_cast<uint16_t>(maths.Table[255]), 0x2200);
     // Other reads in the table window are plain RAM.
-    board.MainRam[0x0600] = 0x99;
+    board.MainRam()[0x0600] = 0x99;
     EXPECT_EQ(board.ReadMem(0x0600), 0x99);
 
     // The line coprocessor's route ignores paging.
@@ -187,7 +188,7 @@ TEST(MathsAssist, BoardMemoryMapReachesTheUnit) {
 
     // A cold boot empties the table.
     board.OutPort(0x0B, 0x00);
-    board.ColdBoot();
+    machine.machine().ColdBoot();
     EXPECT_EQ(board.ReadMem(0x0704), 0);
     EXPECT_EQ(maths.Table[0x82], 0);
 }

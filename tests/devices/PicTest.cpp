@@ -62,7 +62,7 @@ TEST(PicLink, PreambleIsTheOnlyWayIn) {
     for (const PreambleCase& c : cases) {
         SCOPED_TRACE(c.message);
         DiagCapture diag{DIAG_PIC};
-        TVexaPIC pic;
+        TVexaPIC pic(&diag.channel);
         SendByte(pic, c.byte);
         EXPECT_EQ(diag.Take(), Texts{c.message});
         EXPECT_EQ(pic.State, c.state);
@@ -98,7 +98,7 @@ TEST(PicLink, EveryCommandPostsItsMessageAfterItsLastByteAndReturnsToThePreamble
     for (const CommandCase& c : cases) {
         SCOPED_TRACE(c.name);
         DiagCapture diag{DIAG_PIC};
-        TVexaPIC pic;
+        TVexaPIC pic(&diag.channel);
         pic.Eeprom[0] = 0x5A;
         SendByte(pic, 0x88);
         EXPECT_EQ(diag.Take(), Texts{"Received Valid 0x88 Preamble"});
@@ -124,7 +124,7 @@ TEST(PicLink, EveryCommandPostsItsMessageAfterItsLastByteAndReturnsToThePreamble
 
 TEST(PicLink, BurstStreamsTheConfiguredRangeOnePulseAtATime) {
     DiagCapture diag{DIAG_PIC};
-    TVexaPIC pic;
+    TVexaPIC pic(&diag.channel);
     pic.Eeprom[0x0FFF] = 0x10;
     pic.Eeprom[0x1000] = 0x11;
     pic.Eeprom[0x1001] = 0x22;
@@ -184,7 +184,7 @@ TEST(PicLink, BurstAddressWrapsAtTheEndOfTheEeprom) {
 
 TEST(PicLink, BurstOfLengthZeroNeverCompletes) {
     DiagCapture diag{DIAG_PIC};
-    TVexaPIC pic;
+    TVexaPIC pic(&diag.channel);
     for (int i = 0; i < 2000; ++i)
         pic.Eeprom[0x100 + i] = static_cast<uint8_t>(i * 13 + 1);
     StartBurst(pic, 0x100, 0);
@@ -211,7 +211,7 @@ TEST(PicLink, BurstOfLengthZeroNeverCompletes) {
 
 TEST(PicLink, OnlyRisingClockEdgesCount) {
     DiagCapture diag{DIAG_PIC};
-    TVexaPIC pic;
+    TVexaPIC pic(&diag.channel);
     // Each bit surrounded by noise: the data line moves while the clock is low
     // and while it is high, the clock stays high over several writes, and
     // falls with the opposite data.
@@ -271,7 +271,7 @@ TEST(PicLink, UnreadBurstByteIsReplacedByTheNextPulse) {
 
 TEST(PicLink, ResetRestartsTheLinkButKeepsEepromRemainingAndDataByte) {
     DiagCapture diag{DIAG_PIC};
-    TVexaPIC pic;
+    TVexaPIC pic(&diag.channel);
     pic.Eeprom[0x40] = 0x77;
     pic.Eeprom[0x41] = 0x66;
     StartBurst(pic, 0x40, 0); // endless

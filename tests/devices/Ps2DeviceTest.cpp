@@ -55,7 +55,7 @@ TEST(Ps2Device, ResetStateReadsIdle) {
 // the byte is 0xFF) with three bytes.
 TEST(Ps2Device, KeyboardResetTransferTiming) {
     RecordingSink sink;
-    TVexaKeyboard kb;
+    TVexaKeyboard kb(&sink.channel);
     EXPECT_EQ(sink.Texts(DIAG_KB_MOUSE), (std::vector<std::string>{"PS2 Reset"}));
     sink.messages.clear();
     RequestToSend(kb);
@@ -97,7 +97,7 @@ TEST(Ps2Device, KeyboardResetTransferTiming) {
 // mouse ignores even the reset command.
 TEST(Ps2Device, OtherBytesAndTheMouseQueueNothing) {
     RecordingSink sink;
-    TVexaKeyboard kb;
+    TVexaKeyboard kb(&sink.channel);
     RequestToSend(kb);
     kb.SetHostLines(true, false); // clock pulled for the whole transfer
     EXPECT_FALSE(kb.Tick(30000));
@@ -141,7 +141,7 @@ TEST(Ps2Device, QueueHoldsThirtyOneBytesInOrder) {
 
 TEST(Ps2Device, AcknowledgeLogsOnceAndKeepsData) {
     RecordingSink sink;
-    TVexaKeyboard kb;
+    TVexaKeyboard kb(&sink.channel);
     sink.messages.clear();
     kb.AcknowledgeIrq(); // nothing queued or taken yet
     kb.QueueByte(0x1C);
@@ -171,8 +171,8 @@ TEST(Ps2Device, ResetCommandReplacesWaitingBytes) {
 
 TEST(Ps2Device, ResetEmptiesQueueAndLogsInOrder) {
     RecordingSink sink;
-    TVexaKeyboard kb;
-    TVexaMouse mouse;
+    TVexaKeyboard kb(&sink.channel);
+    TVexaMouse mouse(&sink.channel);
     kb.QueueByte(1);
     RequestToSend(kb);
     kb.Tick(5000);
@@ -194,9 +194,9 @@ TEST(Ps2Device, ResetHandshakeFromZ80Program) {
     BoardFixture f(io_test::Program("ps2_reset"));
     TVexaBoard& board = f.board();
     io_test::RunFor(board, 200000);
-    EXPECT_EQ(board.MainRam[0x8004], 0x00) << "port 0x01 before the transfer";
-    EXPECT_EQ(board.MainRam[0x8005], 12) << "rising edges of the device clock";
-    EXPECT_EQ(board.MainRam[0x8006], 0x31) << "port 0x01 once the answer waits: clock, data, keyboard data";
+    EXPECT_EQ(board.MainRam()[0x8004], 0x00) << "port 0x01 before the transfer";
+    EXPECT_EQ(board.MainRam()[0x8005], 12) << "rising edges of the device clock";
+    EXPECT_EQ(board.MainRam()[0x8006], 0x31) << "port 0x01 once the answer waits: clock, data, keyboard data";
     EXPECT_EQ(io_test::RamWord(board, io_test::KbCount), 3);
     EXPECT_EQ(io_test::RamBytes(board, io_test::KbBuffer, 4), (std::vector<uint8_t>{0xFF, 0xFA, 0xAA, 0x00}));
 }

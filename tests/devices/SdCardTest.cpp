@@ -1,5 +1,5 @@
 // The SD card on its own: command frames in, response bytes out, the image in
-// memory and its file.
+// memory; and the machine loading it from its file.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -10,6 +10,7 @@
 
 #include "IoTestSupport.h"
 #include "devices/Vexasdmmccard.h"
+#include "support/BoardFixture.h"
 
 using io_test::Pattern;
 using io_test::RecordingSink;
@@ -35,14 +36,11 @@ std::vector<uint8_t> Read(TVexaSDCard& card, size_t count) {
     return out;
 }
 
-// A card holding an image file of the given bytes.
+// A card holding an image of the given bytes.
 struct LoadedCard {
-    explicit LoadedCard(const std::vector<uint8_t>& bytes) {
-        WriteFileBytes(path, bytes);
-        card.LoadImage(path.string());
+    explicit LoadedCard(const std::vector<uint8_t>& bytes, DiagChannel* diag = nullptr) : card(diag) {
+        card.InsertImage(bytes);
     }
-    TempDir dir;
-    fs::path path = dir / "card.img";
     TVexaSDCard card;
 };
 
@@ -67,7 +65,7 @@ std::vector<uint8_t> Cat(std::vector<uint8_t> a, const std::vector<uint8_t>& b) 
 
 TEST(SdCard, GoIdleAndUnsupportedCommands) {
     RecordingSink sink;
-    TVexaSDCard card;
+    TVexaSDCard card(&sink.channel);
     Command(card, 55, 0); // left unread: CMD0 empties the queue first
     Command(card, 0, 0);  // an application command: resets nothing
     Command(card, 0, 0);
@@ -83,7 +81,7 @@ TEST(SdCard, GoIdleAndUnsupportedCommands) {
 // after it resets nothing.
 TEST(SdCard, ApplicationCommands) {
     RecordingSink sink;
-    TVexaSDCard card;
+    TVexaSDCard card(&sink.channel);
     Command(card, 55, 0);
     Command(card, 41, 0x40000000);
     EXPECT_EQ(Read(card, 5), (std::vector<uint8_t>{0xFF, 0x00, 0xFF, 0x00, 0x00}));
@@ -108,12 +106,8 @@ TEST(SdCard, CsdReportsCapacityFromImageSize) {
         {0, {0x00, 0x00, 0x00}},               // empty image
     };
     for (const Case& c : cases) {
-        TempDir dir;
-        const fs::path path = dir / "card.img";
-        WriteFileBytes(path, {});
-        fs::resize_file(path, c.size); // sparse: no disk space used
         TVexaSDCard card;
-        card.LoadImage(path.string());
+        card.InsertImage(std::vector<uint8_t>(c.size));
         Command(card, 9, 0);
         EXPECT_EQ(Read(card, 22), Cat(Cat(Cat(head, c.b678), tail), {0x00})) << "size " << c.size;
     }
@@ -133,8 +127,8 @@ TEST(SdCard, CidIdentifiesTheCard) {
 
 TEST(SdCard, ReadBlocks) {
     const std::vector<uint8_t> image = Pattern(0x300, 1); // one and a half blocks
-    LoadedCard c(image);
     RecordingSink sink;
+    LoadedCard c(image, &sink.channel);
     Command(c.card, 17, 0x200);
     // Past the end the last byte read is sent again.
     std::vector<uint8_t> expected{0x00, 0xFE};
@@ -162,8 +156,8 @@ TEST(SdCard, ReadBlocks) {
 
 TEST(SdCard, WriteBlockChangesImageAndLamps) {
     const std::vector<uint8_t> image = Pattern(0x800, 2);
-    LoadedCard c(image);
     RecordingSink sink;
+    LoadedCard c(image, &sink.channel);
     const std::vector<uint8_t> data = Pattern(512, 3);
     EXPECT_FALSE(c.card.HasUncommittedWrites());
     EXPECT_EQ(WriteBlock(c.card, 0x200, data), (std::vector<uint8_t>{0xFF, 0x00, 0x04, 0xFF}));
@@ -177,7 +171,6 @@ TEST(SdCard, WriteBlockChangesImageAndLamps) {
     EXPECT_FALSE(c.card.TakeWriteLamp());
     EXPECT_TRUE(c.card.TakeReadLamp());
     EXPECT_FALSE(c.card.TakeReadLamp());
-    EXPECT_EQ(ReadFileBytes(c.path), image) << "the file changes only on commit";
 
     // Read back through the card.
     Command(c.card, 17, 0x200);
@@ -188,8 +181,8 @@ TEST(SdCard, WriteBlockChangesImageAndLamps) {
 // idle again and takes the next command.
 TEST(SdCard, BadTokenAfterWriteCommand) {
     const std::vector<uint8_t> image = Pattern(0x400, 4);
-    LoadedCard c(image);
     RecordingSink sink;
+    LoadedCard c(image, &sink.channel);
     Command(c.card, 24, 0);
     c.card.WriteSpi(0xFF);
     c.card.WriteSpi(0x00);
@@ -208,7 +201,8 @@ TEST(SdCard, BadTokenAfterWriteCommand) {
 // beyond the largest card the CSD can describe is refused with a write error.
 TEST(SdCard, WritesPastTheEnd) {
     const std::vector<uint8_t> image = Pattern(0x300, 6);
-    LoadedCard c(image);
+    RecordingSink sink;
+    LoadedCard c(image, &sink.channel);
     const std::vector<uint8_t> data = Pattern(512, 7);
     EXPECT_EQ(WriteBlock(c.card, 0x1000, data), (std::vector<uint8_t>{0xFF, 0x00, 0x04, 0xFF}));
     std::vector<uint8_t> expected = image;
@@ -222,7 +216,6 @@ TEST(SdCard, WritesPastTheEnd) {
     expected.insert(expected.end(), data.begin() + 0x100, data.end());
     EXPECT_EQ(c.card.Image(), expected);
 
-    RecordingSink sink;
     EXPECT_EQ(WriteBlock(c.card, 0xFFFFFE00, data), (std::vector<uint8_t>{0xFF, 0x00, 0x0D, 0xFF}));
     EXPECT_EQ(WriteBlock(c.card, TVexaSDCard::MaxGrownSize - 511, data),
               (std::vector<uint8_t>{0xFF, 0x00, 0x0D, 0xFF}));
@@ -278,23 +271,18 @@ TEST(SdCard, SelectAndReset) {
     EXPECT_EQ(Read(c.card, 2), (std::vector<uint8_t>{0x00, 0xFE}));
 }
 
-// Images that cannot be read leave no card; an empty file is an empty card.
-TEST(SdCard, LoadingBadImages) {
-    TempDir dir;
+// A card whose image is gone answers a read with 0x60 and has nothing to
+// commit; an empty image is an empty card.
+TEST(SdCard, RemovedAndEmptyImages) {
     LoadedCard c(Pattern(0x400, 12));
     WriteBlock(c.card, 0, Pattern(512, 13));
     ASSERT_TRUE(c.card.HasUncommittedWrites());
-    fs::create_directory(dir / "folder.img");
-    for (const fs::path& bad : {dir / "folder.img", dir / "missing.img", dir / "file.img" / "below"}) {
-        if (bad.parent_path().filename() == "file.img") WriteFileBytes(dir / "file.img", {1, 2, 3});
-        c.card.LoadImage(bad.string());
-        EXPECT_FALSE(c.card.HasImage()) << bad;
-        EXPECT_FALSE(c.card.HasUncommittedWrites());
-        Command(c.card, 17, 0);
-        EXPECT_EQ(Read(c.card, 2), (std::vector<uint8_t>{0x60, 0x00})) << bad;
-    }
-    WriteFileBytes(dir / "empty.img", {});
-    c.card.LoadImage((dir / "empty.img").string());
+    c.card.RemoveImage();
+    EXPECT_FALSE(c.card.HasImage());
+    EXPECT_FALSE(c.card.HasUncommittedWrites());
+    Command(c.card, 17, 0);
+    EXPECT_EQ(Read(c.card, 2), (std::vector<uint8_t>{0x60, 0x00}));
+    c.card.InsertImage({});
     EXPECT_TRUE(c.card.HasImage());
     Command(c.card, 17, 0);
     EXPECT_EQ(Read(c.card, 3), (std::vector<uint8_t>{0x00, 0xFE, 0x00}));
@@ -312,8 +300,8 @@ TEST(SdCard, LargeImageLoadsInReasonableTimeAndMemory) {
     }, after{};
     getrusage(RUSAGE_SELF, &before);
     const auto start = std::chrono::steady_clock::now();
-    TVexaSDCard card;
-    card.LoadImage(path.string());
+    BoardFixture f({0x76}, "bootrom rom.bin\nsdcard 0 " + path.string() + "\n");
+    TVexaSDCard& card = *f.board().SdCard();
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     getrusage(RUSAGE_SELF, &after);
     ASSERT_TRUE(card.HasImage());
@@ -327,7 +315,7 @@ TEST(SdCard, LargeImageLoadsInReasonableTimeAndMemory) {
     const double grownMb = static_cast<double>(after.ru_maxrss - before.ru_maxrss) / 1024.0;
     EXPECT_LT(grownMb, 1.5 * static_cast<double>(size >> 20)) << "peak memory grew by " << grownMb << " MB";
     // Reloading drops the old copy before reading the new one.
-    card.LoadImage(path.string());
+    f.machine().ColdBoot();
     getrusage(RUSAGE_SELF, &after);
     const double reloadMb = static_cast<double>(after.ru_maxrss - before.ru_maxrss) / 1024.0;
     EXPECT_LT(reloadMb, 1.5 * static_cast<double>(size >> 20)) << "peak memory grew by " << reloadMb << " MB";
@@ -340,10 +328,12 @@ TEST(SdCard, OversizedImageLeavesNoCard) {
     const fs::path path = dir / "huge.img";
     WriteFileBytes(path, {});
     fs::resize_file(path, TVexaSDCard::MaxImageSize + 1);
+    BoardFixture f({0x76}, "bootrom rom.bin\nsdcard 0 " + path.string() + "\n");
     RecordingSink sink;
+    f.machine().Diag().Connect(&sink);
     const auto start = std::chrono::steady_clock::now();
-    TVexaSDCard card;
-    card.LoadImage(path.string());
+    f.machine().ColdBoot();
+    const TVexaSDCard& card = *f.board().SdCard();
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 1.0);
     EXPECT_FALSE(card.HasImage());
     ASSERT_FALSE(sink.Texts(DIAG_SD_MMC).empty());

@@ -60,81 +60,6 @@ void BreakFolder(const fs::path& folder) {
 
 } // namespace
 
-TEST(SdCommit, ReplacesFileWholeAndKeepsItsMode) {
-    TempDir dir;
-    const fs::path path = dir / "card.img";
-    const std::vector<uint8_t> image = Pattern(0x900, 1);
-    WriteFileBytes(path, image);
-    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    TVexaSDCard card;
-    card.LoadImage(path.string());
-    const std::vector<uint8_t> data = Pattern(512, 2);
-    WriteBlock(card, 0x1000, data); // grows the image
-    ASSERT_TRUE(card.HasUncommittedWrites());
-    EXPECT_TRUE(card.CommitImage(path.string()));
-    EXPECT_FALSE(card.HasUncommittedWrites());
-    EXPECT_TRUE(card.CommitError().empty());
-    EXPECT_EQ(ReadFileBytes(path), WithBlock(image, 0x1000, data));
-    EXPECT_EQ(Listing(dir.Path()), (std::vector<std::string>{"card.img"})) << "no temporary file left";
-    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
-              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-}
-
-// The file behind a link is replaced; the link stays a link.
-TEST(SdCommit, ThroughSymbolicLink) {
-    TempDir dir;
-    fs::create_directory(dir / "store");
-    const std::vector<uint8_t> image = Pattern(0x400, 3);
-    WriteFileBytes(dir / "store" / "real.img", image);
-    fs::create_symlink("store/real.img", dir / "card.img");
-    TVexaSDCard card;
-    card.LoadImage((dir / "card.img").string());
-    const std::vector<uint8_t> data = Pattern(512, 4);
-    WriteBlock(card, 0x200, data);
-    ASSERT_TRUE(card.CommitImage((dir / "card.img").string()));
-    EXPECT_TRUE(fs::is_symlink(dir / "card.img"));
-    EXPECT_EQ(ReadFileBytes(dir / "store" / "real.img"), WithBlock(image, 0x200, data));
-}
-
-// A write that cannot happen says so, keeps the writes pending and leaves
-// whatever was at the path as it was.
-TEST(SdCommit, FailuresKeepWritesAndOldFile) {
-    TempDir dir;
-    fs::create_directory(dir / "cards");
-    const fs::path path = dir / "cards" / "card.img";
-    const std::vector<uint8_t> image = Pattern(0x400, 5);
-    WriteFileBytes(path, image);
-    TVexaSDCard card;
-    card.LoadImage(path.string());
-    WriteBlock(card, 0, Pattern(512, 6));
-
-    // The image's path is now a folder: the rename over it fails.
-    fs::remove(path);
-    fs::create_directory(path);
-    WriteFileText(path / "inside", "kept");
-    EXPECT_FALSE(card.CommitImage(path.string()));
-    EXPECT_TRUE(card.HasUncommittedWrites());
-    EXPECT_FALSE(card.CommitError().empty());
-    EXPECT_EQ(Listing(dir / "cards"), (std::vector<std::string>{"card.img"})) << "no temporary file left";
-    EXPECT_EQ(Listing(path), (std::vector<std::string>{"inside"}));
-
-    // The folder is gone and a file has taken its name.
-    BreakFolder(dir / "cards");
-    EXPECT_FALSE(card.CommitImage(path.string()));
-    EXPECT_TRUE(card.HasUncommittedWrites());
-    EXPECT_NE(card.CommitError().find("cards"), std::string::npos) << card.CommitError();
-
-    EXPECT_FALSE(card.CommitImage(""));
-    EXPECT_TRUE(card.HasUncommittedWrites());
-
-    // Once the folder is back the same writes reach the disk.
-    fs::remove(dir / "cards");
-    fs::create_directory(dir / "cards");
-    EXPECT_TRUE(card.CommitImage(path.string()));
-    EXPECT_FALSE(card.HasUncommittedWrites());
-    EXPECT_EQ(ReadFileBytes(path), card.Image());
-}
-
 namespace {
 
 constexpr char kQuitQuestionStart[] =
@@ -148,7 +73,8 @@ constexpr char kResetQuestionStart[] =
 // take away.
 struct WriteBackBoard {
     explicit WriteBackBoard(const std::string& flags)
-        : image(Pattern(0x800, 7)), f(io_test::Program("kbd_echo"), Config(flags)), board(f.board()) {}
+        : image(Pattern(0x800, 7)), f(io_test::Program("kbd_echo"), Config(flags)), machine(f.machine()),
+          board(f.board()) {}
 
     std::string Config(const std::string& flags) {
         WriteFileBytes(ImagePath(), image);
@@ -168,6 +94,7 @@ struct WriteBackBoard {
     TempDir cards;
     std::vector<uint8_t> image;
     BoardFixture f;
+    Machine& machine;
     TVexaBoard& board;
 };
 
@@ -177,11 +104,76 @@ bool StartsWith(const std::string& text, const std::string& start) {
 
 } // namespace
 
+TEST(SdCommit, ReplacesFileWholeAndKeepsItsMode) {
+    WriteBackBoard b("writeenable nowriteprompt");
+    fs::permissions(b.ImagePath(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    const std::vector<uint8_t> data = Pattern(512, 2);
+    WriteBlock(b.Card(), 0x1000, data); // grows the image
+    ASSERT_TRUE(b.Card().HasUncommittedWrites());
+    EXPECT_TRUE(b.machine.QueryClose());
+    EXPECT_FALSE(b.Card().HasUncommittedWrites());
+    EXPECT_EQ(b.OnDisk(), WithBlock(b.image, 0x1000, data));
+    EXPECT_EQ(Listing(b.cards.Path()), (std::vector<std::string>{"card.img"})) << "no temporary file left";
+    EXPECT_EQ(fs::status(b.ImagePath()).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+// The file behind a link is replaced; the link stays a link. The link is
+// named in config.txt relative to the machine's folder.
+TEST(SdCommit, ThroughSymbolicLink) {
+    TempDir store;
+    const std::vector<uint8_t> image = Pattern(0x400, 3);
+    WriteFileBytes(store / "real.img", image);
+    BoardFixture f(io_test::Program("kbd_echo"), "bootrom rom.bin\nsdcard 0 card.img writeenable nowriteprompt\n");
+    fs::create_symlink(store / "real.img", f.dir() / "card.img");
+    f.machine().ColdBoot();
+    ASSERT_EQ(f.board().SdCard()->Image(), image);
+    const std::vector<uint8_t> data = Pattern(512, 4);
+    WriteBlock(*f.board().SdCard(), 0x200, data);
+    ASSERT_TRUE(f.machine().QueryClose());
+    EXPECT_TRUE(fs::is_symlink(f.dir() / "card.img"));
+    EXPECT_EQ(ReadFileBytes(store / "real.img"), WithBlock(image, 0x200, data));
+}
+
+// A write that cannot happen says why, keeps the writes pending and leaves
+// whatever was at the path as it was; once the path is usable again the same
+// writes reach the disk.
+TEST(SdCommit, FailuresKeepWritesAndOldFile) {
+    WriteBackBoard b("writeenable nowriteprompt");
+    WriteBlock(b.Card(), 0, Pattern(512, 6));
+    const fs::path path = b.ImagePath();
+
+    // The image's path is now a folder: the rename over it fails.
+    fs::remove(path);
+    fs::create_directory(path);
+    WriteFileText(path / "inside", "kept");
+    EXPECT_FALSE(b.machine.QueryClose());
+    EXPECT_TRUE(b.Card().HasUncommittedWrites());
+    ASSERT_EQ(b.Boxes().size(), 1u);
+    EXPECT_NE(b.Boxes()[0].text.find("cannot replace " + path.string()), std::string::npos) << b.Boxes()[0].text;
+    EXPECT_EQ(Listing(b.cards.Path()), (std::vector<std::string>{"card.img"})) << "no temporary file left";
+    EXPECT_EQ(Listing(path), (std::vector<std::string>{"inside"}));
+
+    // The folder is gone and a file has taken its name.
+    BreakFolder(b.cards.Path());
+    b.Answers() = {MsgAnswer::Yes, MsgAnswer::Yes};
+    EXPECT_FALSE(b.machine.QueryClose());
+    EXPECT_TRUE(b.Card().HasUncommittedWrites());
+    ASSERT_EQ(b.Boxes().size(), 3u); // the question, then the failure
+    EXPECT_NE(b.Boxes()[2].text.find(b.cards.Path().string()), std::string::npos) << b.Boxes()[2].text;
+
+    // Once the folder is back the same writes reach the disk.
+    b.RestoreFolder();
+    EXPECT_TRUE(b.machine.QueryClose());
+    EXPECT_FALSE(b.Card().HasUncommittedWrites());
+    EXPECT_EQ(b.OnDisk(), b.Card().Image());
+}
+
 TEST(SdWriteBack, NoWritePromptSavesWithoutAsking) {
     WriteBackBoard b("writeenable nowriteprompt");
     const std::vector<uint8_t> data = Pattern(512, 8);
     WriteBlock(b.Card(), 0x400, data);
-    EXPECT_TRUE(b.board.QueryClose());
+    EXPECT_TRUE(b.machine.QueryClose());
     EXPECT_TRUE(b.Boxes().empty());
     EXPECT_EQ(b.OnDisk(), WithBlock(b.image, 0x400, data));
 }
@@ -191,16 +183,16 @@ TEST(SdWriteBack, QuestionAnswersAtClose) {
     const std::vector<uint8_t> data = Pattern(512, 9);
     WriteBlock(b.Card(), 0, data);
     b.Answers() = {MsgAnswer::Cancel, MsgAnswer::Yes};
-    EXPECT_FALSE(b.board.QueryClose());
+    EXPECT_FALSE(b.machine.QueryClose());
     EXPECT_EQ(b.OnDisk(), b.image);
     EXPECT_TRUE(b.Card().HasUncommittedWrites());
-    EXPECT_TRUE(b.board.QueryClose());
+    EXPECT_TRUE(b.machine.QueryClose());
     ASSERT_EQ(b.Boxes().size(), 2u);
     EXPECT_TRUE(StartsWith(b.Boxes()[0].text, kQuitQuestionStart));
     EXPECT_EQ(b.Boxes()[0].caption, "Unwritten SD Card Changes");
     EXPECT_EQ(b.Boxes()[0].buttons, MsgButtons::YesNoCancel);
     EXPECT_EQ(b.OnDisk(), WithBlock(b.image, 0, data));
-    EXPECT_TRUE(b.board.QueryClose()); // nothing left to ask about
+    EXPECT_TRUE(b.machine.QueryClose()); // nothing left to ask about
     EXPECT_EQ(b.Boxes().size(), 2u);
 }
 
@@ -208,8 +200,8 @@ TEST(SdWriteBack, QuestionAnswersAtClose) {
 TEST(SdWriteBack, WithoutWriteEnableNothingIsWritten) {
     WriteBackBoard b("nowriteprompt");
     WriteBlock(b.Card(), 0, Pattern(512, 10));
-    EXPECT_TRUE(b.board.QueryClose());
-    b.board.ColdBoot();
+    EXPECT_TRUE(b.machine.QueryClose());
+    b.machine.ColdBoot();
     EXPECT_TRUE(b.Boxes().empty());
     EXPECT_EQ(b.OnDisk(), b.image);
     EXPECT_EQ(b.Card().Image(), b.image) << "the cold boot reloads the file";
@@ -224,7 +216,7 @@ TEST(SdWriteBack, FailedSaveAtCloseKeepsWritesAndAsksAgain) {
     const std::vector<uint8_t> held = b.Card().Image();
     BreakFolder(b.cards.Path());
 
-    EXPECT_FALSE(b.board.QueryClose());
+    EXPECT_FALSE(b.machine.QueryClose());
     ASSERT_EQ(b.Boxes().size(), 1u);
     EXPECT_EQ(b.Boxes()[0].caption, "SD Card Write Failed");
     EXPECT_EQ(b.Boxes()[0].icon, MsgIcon::Error);
@@ -233,8 +225,8 @@ TEST(SdWriteBack, FailedSaveAtCloseKeepsWritesAndAsksAgain) {
     EXPECT_EQ(b.Card().Image(), held);
 
     b.Answers() = {MsgAnswer::Yes, MsgAnswer::No};
-    EXPECT_FALSE(b.board.QueryClose()); // asked, Yes, failed again
-    EXPECT_TRUE(b.board.QueryClose());  // asked, No: discard and close
+    EXPECT_FALSE(b.machine.QueryClose()); // asked, Yes, failed again
+    EXPECT_TRUE(b.machine.QueryClose());  // asked, No: discard and close
     ASSERT_EQ(b.Boxes().size(), 4u);
     EXPECT_TRUE(StartsWith(b.Boxes()[1].text, kQuitQuestionStart));
     EXPECT_EQ(b.Boxes()[2].caption, "SD Card Write Failed");
@@ -249,31 +241,31 @@ TEST(SdWriteBack, FailedSaveAbandonsColdBoot) {
     const std::vector<uint8_t> data = Pattern(512, 12);
     io_test::RunFor(b.board, 5000);
     WriteBlock(b.Card(), 0x600, data);
-    b.board.MainRam[0x9000] = 0x77;
+    b.board.MainRam()[0x9000] = 0x77;
     const uint32_t pc = b.board.Regs.PC;
     BreakFolder(b.cards.Path());
 
-    b.board.ColdBoot();
+    b.machine.ColdBoot();
     ASSERT_EQ(b.Boxes().size(), 1u);
     EXPECT_EQ(b.Boxes()[0].caption, "SD Card Write Failed");
-    EXPECT_EQ(b.board.MainRam[0x9000], 0x77);
+    EXPECT_EQ(b.board.MainRam()[0x9000], 0x77);
     EXPECT_EQ(b.board.Regs.PC, pc);
-    EXPECT_EQ(b.board.sys_irq_enable, 0x81);
+    EXPECT_EQ(b.board.sys_irq_enable(), 0x81);
     EXPECT_TRUE(b.Card().HasUncommittedWrites());
 
     b.RestoreFolder();
     b.Answers() = {MsgAnswer::Yes};
-    b.board.ColdBoot();
+    b.machine.ColdBoot();
     ASSERT_EQ(b.Boxes().size(), 2u);
     EXPECT_TRUE(StartsWith(b.Boxes()[1].text, kResetQuestionStart));
-    EXPECT_EQ(b.board.MainRam[0x9000], 0);
+    EXPECT_EQ(b.board.MainRam()[0x9000], 0);
     EXPECT_EQ(b.OnDisk(), WithBlock(b.image, 0x600, data));
     EXPECT_EQ(b.Card().Image(), WithBlock(b.image, 0x600, data)) << "reloaded from the saved file";
     EXPECT_FALSE(b.Card().HasUncommittedWrites());
 
     // Saving works again, so "nowriteprompt" goes back to not asking.
     WriteBlock(b.Card(), 0, data);
-    b.board.ColdBoot();
+    b.machine.ColdBoot();
     EXPECT_EQ(b.Boxes().size(), 2u);
     EXPECT_EQ(b.OnDisk(), WithBlock(WithBlock(b.image, 0x600, data), 0, data));
 }
@@ -283,7 +275,7 @@ TEST(SdWriteBack, FailedSaveAbandonsColdBoot) {
 TEST(SdWriteBack, ImageGoneAtColdBoot) {
     WriteBackBoard b("");
     fs::remove_all(b.cards.Path());
-    b.board.ColdBoot();
+    b.machine.ColdBoot();
     ASSERT_EQ(b.Boxes().size(), 1u);
     EXPECT_EQ(b.Boxes()[0].text, "SDCARD image not found, skipping");
     EXPECT_EQ(b.Card().Image(), b.image);

@@ -37,7 +37,7 @@ TEST(Timer, CountsAndOverflowsAsProgrammed) {
     for (const TickCase& c : cases) {
         SCOPED_TRACE(c.name);
         DiagCapture diag{DIAG_TIMER};
-        TVexaTimer timer;
+        TVexaTimer timer(&diag.channel);
         timer.WriteSeed(c.seed);
         int raisedOn = -1;
         for (size_t i = 0; i < c.ticks.size(); ++i)
@@ -57,7 +57,7 @@ TEST(Timer, CountsAndOverflowsAsProgrammed) {
 
 TEST(Timer, FlagStaysUntilClearedAndIsAnnouncedOncePerRaise) {
     DiagCapture diag{DIAG_TIMER};
-    TVexaTimer timer;
+    TVexaTimer timer(&diag.channel);
     timer.WriteSeed(0xFF);
     for (int i = 0; i < 10; ++i)
         EXPECT_EQ(timer.Tick(256), true);
@@ -75,7 +75,7 @@ TEST(Timer, FlagStaysUntilClearedAndIsAnnouncedOncePerRaise) {
 
 TEST(Timer, NewSeedRestartsTheCountButKeepsTheFlag) {
     DiagCapture diag{DIAG_TIMER};
-    TVexaTimer timer;
+    TVexaTimer timer(&diag.channel);
     timer.WriteSeed(0xFF);
     timer.Tick(300);
     ASSERT_TRUE(timer.IsIrqSet());
@@ -134,7 +134,7 @@ TEST(Timer, AgreesWithStepByStepCounting) {
     };
     std::mt19937 random(1234);
     DiagCapture diag{DIAG_TIMER};
-    TVexaTimer timer;
+    TVexaTimer timer(&diag.channel);
     Model model;
     for (int i = 0; i < 200000; ++i) {
         const unsigned r = random() % 1000;

@@ -1,13 +1,13 @@
-// A board built in a private folder from a config.txt and a boot ROM of the
+// A machine built in a private folder from a config.txt and a boot ROM of the
 // test's choosing, without worker threads, with a recording host and (when
-// asked for) a diagnostics log installed as the sink.
+// asked for) a diagnostics log connected as its sink.
 #pragma once
 
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "board/Vexaboard.h"
+#include "board/Machine.h"
 #include "diag/DiagLog.h"
 #include "support/FakeHost.h"
 #include "support/TestFiles.h"
@@ -18,11 +18,12 @@ public:
     explicit BoardFixture(const std::vector<uint8_t>& rom = {}, const std::string& config = "bootrom rom.bin\n");
     ~BoardFixture();
 
-    TVexaBoard& board() { return *board_; }
+    Machine& machine() { return *machine_; }
+    TVexaBoard& board() { return machine_->Board(); }
     FakeHost& host() { return host_; }
     const std::filesystem::path& dir() const { return dir_.Path(); }
-    // Installs a diagnostics log (file "rizediv.log" in the folder) as DiagForm
-    // with the given types ticked.
+    // Connects a diagnostics log (file "rizediv.log" in the folder) to the
+    // machine, with the given types ticked.
     DiagLog& InstallLog(const std::vector<int>& types, bool logAll = false);
     // Texts of the rows of the installed log.
     std::vector<std::string> Messages() const;
@@ -36,5 +37,5 @@ private:
     testing_support::ScopedCurrentDir cwd_;
     FakeHost host_;
     std::unique_ptr<DiagLog> log_;
-    std::unique_ptr<TVexaBoard> board_;
+    std::unique_ptr<Machine> machine_;
 };

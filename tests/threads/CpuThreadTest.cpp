@@ -13,19 +13,19 @@ using namespace std::chrono_literals;
 
 TEST(CpuThread, PauseHoldsTheMachineUntilEveryPauseIsResumed) {
     RunningMachine m;
-    TVexaBoard& b = m.board();
+    Machine& b = m.machine();
     ASSERT_TRUE(WaitUntil([&] { return m.Counter() > 100; }));
 
     b.PauseCpu();
     EXPECT_TRUE(b.IsCpuHeld());
     const unsigned slices = b.CpuThread()->SliceCount();
-    const unsigned count = b.MainRam[0x4000] | b.MainRam[0x4001] << 8;
+    const unsigned count = b.Board().MainRam()[0x4000] | b.Board().MainRam()[0x4001] << 8;
     b.PauseCpu(); // nested, as a cold boot inside a debugger stop
     b.ResumeCpu();
     std::this_thread::sleep_for(60ms);
     EXPECT_TRUE(b.IsCpuHeld());
     EXPECT_EQ(b.CpuThread()->SliceCount(), slices);
-    EXPECT_EQ(unsigned(b.MainRam[0x4000] | b.MainRam[0x4001] << 8), count);
+    EXPECT_EQ(unsigned(b.Board().MainRam()[0x4000] | b.Board().MainRam()[0x4001] << 8), count);
 
     b.ResumeCpu();
     EXPECT_TRUE(WaitUntil([&] { return b.CpuThread()->SliceCount() > slices + 2; }));
@@ -39,7 +39,7 @@ TEST(CpuThread, PauseHoldsTheMachineUntilEveryPauseIsResumed) {
 
 TEST(CpuThread, StepsOnAnotherThreadRunOneInstructionEach) {
     RunningMachine m;
-    TVexaBoard& b = m.board();
+    Machine& b = m.machine();
     ASSERT_TRUE(WaitUntil([&] { return m.Counter() > 100; }));
     // Stepping while the CPU thread would otherwise run: each step pauses it.
     b.PauseCpu();
@@ -63,7 +63,7 @@ TEST(CpuThread, StepsOnAnotherThreadRunOneInstructionEach) {
 
 TEST(CpuThread, RegisterSnapshotsAreWholeWhileTheMachineRuns) {
     RunningMachine m;
-    TVexaBoard& b = m.board();
+    Machine& b = m.machine();
     std::atomic<bool> stop{false};
     std::atomic<int> bad{0}, reads{0};
     // The loop keeps SP fixed and PC inside it: a torn copy would show otherwise.
@@ -83,8 +83,8 @@ TEST(CpuThread, RegisterSnapshotsAreWholeWhileTheMachineRuns) {
 
 TEST(CpuThread, BreakpointStopsTheThreadUntilResumed) {
     RunningMachine m;
-    TVexaBoard& b = m.board();
-    BreakpointAddress.store(0x0007);
+    Machine& b = m.machine();
+    b.BreakpointAddress().store(0x0007);
     for (int round = 0; round < 3; ++round) {
         ASSERT_TRUE(WaitUntil([&] { return b.TakeBreakpointStop(); })) << round;
         const unsigned slices = b.CpuThread()->SliceCount();
@@ -97,23 +97,23 @@ TEST(CpuThread, BreakpointStopsTheThreadUntilResumed) {
         EXPECT_FALSE(b.TakeBreakpointStop());
         b.ResumeCpu(); // lets go of the breakpoint's pause
     }
-    BreakpointAddress.store(-1);
+    b.BreakpointAddress().store(-1);
     EXPECT_TRUE(WaitUntil([&] { return m.Counter() > 1000; }));
     EXPECT_FALSE(b.IsCpuHeld());
 }
 
 TEST(CpuThread, ColdBootFromAnotherThreadRestartsTheProgram) {
     RunningMachine m;
-    TVexaBoard& b = m.board();
+    Machine& b = m.machine();
     ASSERT_TRUE(WaitUntil([&] { return m.Counter() > 100; }));
     b.PauseCpu();
-    b.MainRam[0x7000] = 0xAA;
+    b.Board().MainRam()[0x7000] = 0xAA;
     b.ResumeCpu();
     std::thread ui([&] { b.ColdBoot(); });
     ui.join();
     // Main memory was cleared and the program runs again.
     b.PauseCpu();
-    EXPECT_EQ(b.MainRam[0x7000], 0);
+    EXPECT_EQ(b.Board().MainRam()[0x7000], 0);
     const unsigned count = m.Counter();
     b.ResumeCpu();
     EXPECT_TRUE(WaitUntil([&] { return m.Counter() != count; }));
@@ -121,7 +121,7 @@ TEST(CpuThread, ColdBootFromAnotherThreadRestartsTheProgram) {
 
 TEST(CpuThread, TerminationWhilePausedEndsPromptly) {
     RunningMachine m;
-    TVexaBoard& b = m.board();
+    Machine& b = m.machine();
     ASSERT_TRUE(WaitUntil([&] { return b.CpuThread()->SliceCount() > 2; }));
     b.PauseCpu();
     // The parked thread polls every 10 ms; allow for a loaded machine.

@@ -11,6 +11,7 @@ using namespace std::chrono_literals;
 
 TEST(DisplayThread, PresentsFramesAtMostOncePerNineMilliseconds) {
     RunningMachine m;
+    std::atomic<uint32_t>& DisplayFrameCount = m.machine().DisplayFrameCount;
     ASSERT_TRUE(WaitUntil([&] { return DisplayFrameCount.load() > 3; }));
     // Over at least 300 ms, and until a few frames have come (a loaded
     // machine, or a sanitizer, may slow the passes down but never stops them).
@@ -29,13 +30,14 @@ TEST(DisplayThread, PresentsFramesAtMostOncePerNineMilliseconds) {
 
 TEST(DisplayThread, KeepsRunningThroughColdBootsAndStopsFirst) {
     RunningMachine m;
-    TVexaBoard& b = m.board();
+    Machine& b = m.machine();
+    std::atomic<uint32_t>& DisplayFrameCount = b.DisplayFrameCount;
     for (int i = 0; i < 3; ++i) {
         const uint32_t before = DisplayFrameCount.load();
         b.ColdBoot();
         EXPECT_TRUE(WaitUntil([&] { return DisplayFrameCount.load() > before + 2; }));
     }
-    m.Stop();
+    b.Shutdown();
     const uint32_t after = DisplayFrameCount.load();
     std::this_thread::sleep_for(30ms);
     EXPECT_EQ(DisplayFrameCount.load(), after);

@@ -5,23 +5,23 @@
 RunningMachine::RunningMachine() : cwd_(dir_.Path()) {
     std::filesystem::copy_file(testing_support::TestProgram("threads", "counter"), dir_ / "rom.bin");
     testing_support::WriteFileText(dir_ / "config.txt", "bootrom rom.bin\n");
-    board_ = std::make_unique<TVexaBoard>(&host_, /*startThreads=*/true);
-    VexaBoard.store(board_.get());
+    MachineOptions options;
+    options.startThreads = true;
+    machine_ = std::make_unique<Machine>(&host_, options);
 }
 
 RunningMachine::~RunningMachine() { Stop(); }
 
 void RunningMachine::Stop() {
-    if (!board_) return;
-    VexaBoard.store(nullptr);
-    board_->Shutdown();
-    board_.reset();
+    if (!machine_) return;
+    machine_->Shutdown();
+    machine_.reset();
 }
 
 unsigned RunningMachine::Counter() {
-    board_->PauseCpu();
-    const unsigned count = board_->MainRam[0x4000] | board_->MainRam[0x4001] << 8;
-    board_->ResumeCpu();
+    machine_->PauseCpu();
+    const unsigned count = board().MainRam()[0x4000] | board().MainRam()[0x4001] << 8;
+    machine_->ResumeCpu();
     return count;
 }
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <thread>
 
-#include "board/Vexaboard.h"
+#include "board/Machine.h"
 #include "support/FakeHost.h"
 #include "support/TestFiles.h"
 
@@ -15,7 +15,8 @@ class RunningMachine {
 public:
     RunningMachine();
     ~RunningMachine();
-    TVexaBoard& board() { return *board_; }
+    Machine& machine() { return *machine_; }
+    TVexaBoard& board() { return machine_->Board(); }
     FakeHost& host() { return host_; }
     const std::filesystem::path& dir() const { return dir_.Path(); }
     // The count the ROM keeps at 0x4000, read while the CPU thread is paused.
@@ -27,7 +28,7 @@ private:
     testing_support::TempDir dir_;
     testing_support::ScopedCurrentDir cwd_;
     FakeHost host_;
-    std::unique_ptr<TVexaBoard> board_;
+    std::unique_ptr<Machine> machine_;
 };
 
 // Waits up to timeout for cond.

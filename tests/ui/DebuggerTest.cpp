@@ -10,7 +10,7 @@
 #include <QTest>
 
 #include "UiTestSupport.h"
-#include "board/Vexaboard.h"
+#include "board/Machine.h"
 #include "cpu/CPUThread.h"
 #include "ui/FormDebug.h"
 #include "ui/FormMain.h"
@@ -58,11 +58,11 @@ void DebuggerTest::cleanup() { emu.reset(); }
 void DebuggerTest::StepIntoRunsExactlyOneInstruction() {
     StopAndReset();
     TVexaBoard* b = emu->Board();
-    QVERIFY(b->IsCpuHeld());
+    QVERIFY(VexaMachine.load()->IsCpuHeld());
     QCOMPARE(MainForm->PanelText(0), QString("IDLE"));
     QVERIFY(DebugForm->BtnStep->isEnabled());
     QCOMPARE(DebugForm->BtnRun->text(), QString("Run"));
-    const unsigned slices = b->CpuThread()->SliceCount();
+    const unsigned slices = VexaMachine.load()->CpuThread()->SliceCount();
 
     DebugForm->BtnStep->click(); // ld sp,0xF000
     QCOMPARE(DebugForm->EditPC->text(), QString("0003"));
@@ -77,9 +77,9 @@ void DebuggerTest::StepIntoRunsExactlyOneInstruction() {
     QCOMPARE(Hex(DebugForm->EditBC), 0x2200u);
     // The CPU thread did not run meanwhile: the machine stays where the steps left it.
     Pump(100);
-    QCOMPARE(b->CpuThread()->SliceCount(), slices);
-    QCOMPARE(b->RegisterSnapshot().PC, 0x13u);
-    QCOMPARE(int(b->MainRam[0x4001]), 0);
+    QCOMPARE(VexaMachine.load()->CpuThread()->SliceCount(), slices);
+    QCOMPARE(VexaMachine.load()->RegisterSnapshot().PC, 0x13u);
+    QCOMPARE(int(b->MainRam()[0x4001]), 0);
 }
 
 void DebuggerTest::StepOverRunsTheWholeCall() {
@@ -93,11 +93,11 @@ void DebuggerTest::StepOverRunsTheWholeCall() {
     QCOMPARE(DebugForm->EditPC->text(), QString("000A"));
     QCOMPARE(DebugForm->EditSP->text(), QString("F000"));
     QCOMPARE(Hex(DebugForm->EditBC), 0x2233u); // the routine ran: C = 0x33
-    QCOMPARE(int(b->MainRam[0x4001]), 0x5A);
-    QCOMPARE(int(b->MainRam[0x4000]), 0);      // and nothing after the CALL did
-    QVERIFY(b->IsCpuHeld());
+    QCOMPARE(int(b->MainRam()[0x4001]), 0x5A);
+    QCOMPARE(int(b->MainRam()[0x4000]), 0);      // and nothing after the CALL did
+    QVERIFY(VexaMachine.load()->IsCpuHeld());
     // Step Over's stop does not stay behind as a breakpoint.
-    QCOMPARE(BreakpointAddress.load(), -1);
+    QCOMPARE(VexaMachine.load()->BreakpointAddress().load(), -1);
 }
 
 void DebuggerTest::BreakpointStopsTheMachine() {
@@ -106,7 +106,7 @@ void DebuggerTest::BreakpointStopsTheMachine() {
     DebugForm->hide();
     QTest::keyClicks(DebugForm->EditBP, "0010");
     DebugForm->ChkBP->click();
-    QCOMPARE(BreakpointAddress.load(), 0x10);
+    QCOMPARE(VexaMachine.load()->BreakpointAddress().load(), 0x10);
     DebugForm->BtnRun->click();
     // The machine reaches the spin loop and stops there; the debugger shows it.
     QVERIFY(WaitFor([] { return !DebugForm->IsRunning(); }));
@@ -114,10 +114,10 @@ void DebuggerTest::BreakpointStopsTheMachine() {
     QCOMPARE(MainForm->PanelText(0), QString("IDLE"));
     QCOMPARE(DebugForm->EditPC->text(), QString("0010"));
     QCOMPARE(Hex(DebugForm->EditHL), 0x1234u);
-    QCOMPARE(int(b->MainRam[0x4000]), 0x5A);
+    QCOMPARE(int(b->MainRam()[0x4000]), 0x5A);
     Pump(100);
-    QCOMPARE(b->RegisterSnapshot().PC, 0x10u);
-    QVERIFY(b->IsCpuHeld());
+    QCOMPARE(VexaMachine.load()->RegisterSnapshot().PC, 0x10u);
+    QVERIFY(VexaMachine.load()->IsCpuHeld());
     // Run goes once round the loop and stops at the breakpoint again.
     for (unsigned hl = 0x1235; hl < 0x1238; ++hl) {
         DebugForm->BtnRun->click();
@@ -127,35 +127,35 @@ void DebuggerTest::BreakpointStopsTheMachine() {
     }
     // Without the breakpoint the machine runs on.
     DebugForm->ChkBP->click();
-    QCOMPARE(BreakpointAddress.load(), -1);
+    QCOMPARE(VexaMachine.load()->BreakpointAddress().load(), -1);
     DebugForm->BtnRun->click();
-    QVERIFY(WaitFor([] { return VexaBoard.load()->RegisterSnapshot().HL > 0x2000; }));
+    QVERIFY(WaitFor([] { return VexaMachine.load()->RegisterSnapshot().HL > 0x2000; }));
     QVERIFY(DebugForm->IsRunning());
 }
 
 void DebuggerTest::BreakpointFieldTakesOnlyHex() {
     QTest::keyClicks(DebugForm->EditBP, "12G4");
     DebugForm->ChkBP->click();
-    QCOMPARE(BreakpointAddress.load(), -1);
+    QCOMPARE(VexaMachine.load()->BreakpointAddress().load(), -1);
     DebugForm->EditBP->clear();
     DebugForm->ChkBP->setChecked(false);
     QTest::keyClicks(DebugForm->EditBP, "8000");
     DebugForm->ChkBP->click();
-    QCOMPARE(BreakpointAddress.load(), 0x8000);
+    QCOMPARE(VexaMachine.load()->BreakpointAddress().load(), 0x8000);
     // Editing the text unticks the box and clears the breakpoint.
     QTest::keyClick(DebugForm->EditBP, Qt::Key_Backspace);
     QVERIFY(!DebugForm->ChkBP->isChecked());
-    QCOMPARE(BreakpointAddress.load(), -1);
+    QCOMPARE(VexaMachine.load()->BreakpointAddress().load(), -1);
     DebugForm->EditBP->setText(" 10");
     DebugForm->ChkBP->click();
-    QCOMPARE(BreakpointAddress.load(), -1);
+    QCOMPARE(VexaMachine.load()->BreakpointAddress().load(), -1);
 }
 
 void DebuggerTest::MemoryViewReachesTheTopOfMemory() {
     StopAndReset();
     TVexaBoard* b = emu->Board();
-    b->MainRam[0xFFC1] = 'V';
-    b->MainRam[0xFFFF] = 0x99;
+    b->MainRam()[0xFFC1] = 'V';
+    b->MainRam()[0xFFFF] = 0x99;
     DebugForm->MemoryScroll->setValue(DebugForm->MemoryScroll->maximum());
     QTableWidget* grid = DebugForm->MemoryGrid;
     QCOMPARE(grid->item(0, 0)->text(), QString("ffc0"));
@@ -174,15 +174,15 @@ void DebuggerTest::ListingReadsBootRomBelow0x200() {
     TVexaBoard* b = emu->Board();
     QCOMPARE(DebugForm->SourceList->count(), 0); // not following PC yet
     // RAM is mapped at the bottom of memory, yet the listing reads the boot ROM there.
-    b->BootRom[0x1FE] = 0x00;        // nop
-    b->BootRom[0x1FF] = 0x00;        // nop
-    b->MainRam[0x1FE] = 0xC3;        // what the CPU would see: jp ...
-    b->MainRam[0x1FF] = 0x00;
-    b->MainRam[0x200] = 0x3E;        // ld a,0x42
-    b->MainRam[0x201] = 0x42;
+    QCOMPARE(int(b->BootRom()[0x1FE]), 0); // nop
+    QCOMPARE(int(b->BootRom()[0x1FF]), 0); // nop
+    b->MainRam()[0x1FE] = 0xC3;        // what the CPU would see: jp ...
+    b->MainRam()[0x1FF] = 0x00;
+    b->MainRam()[0x200] = 0x3E;        // ld a,0x42
+    b->MainRam()[0x201] = 0x42;
     b->OutPort(0x0B, 0x50);
     b->Regs.PC = 0x1FE;
-    b->PublishRegisters();
+    VexaMachine.load()->PublishRegisters();
     DebugForm->TagSourceTrace->setChecked(true);
     DebugForm->RefreshView();
     QListWidget* list = DebugForm->SourceList;

@@ -15,7 +15,7 @@
 
 #include "UiTestSupport.h"
 #include "app/Application.h"
-#include "board/Vexaboard.h"
+#include "board/Machine.h"
 #include "cpu/CPUThread.h"
 #include "diag/Diag.h"
 #include "support/FakeHost.h"
@@ -98,7 +98,7 @@ void FormsTest::CreationOrderAndGlobals() {
     QCOMPARE(OptionsForm->windowTitle(), QString("Emulator Options"));
     QCOMPARE(AboutForm->windowTitle(), QString("About the Software"));
     // The machine runs before any window is shown.
-    QVERIFY(WaitFor([] { return VexaBoard.load()->CpuThread()->SliceCount() > 2; }));
+    QVERIFY(WaitFor([] { return VexaMachine.load()->CpuThread()->SliceCount() > 2; }));
     DestroyForms();
     QCOMPARE(SetGlobals(), QString());
     QVERIFY(VexaBoard.load() == nullptr);
@@ -166,21 +166,21 @@ void FormsTest::MenusReachColdBootNmiAndWindows() {
     TVexaBoard* b = emu.Board();
 
     // Cold boot clears main memory: a marker disappears.
-    b->PauseCpu();
-    b->MainRam[0x7000] = 0xAA;
-    b->ResumeCpu();
+    VexaMachine.load()->PauseCpu();
+    b->MainRam()[0x7000] = 0xAA;
+    VexaMachine.load()->ResumeCpu();
     MainForm->MenuControlReset->trigger();
-    b->PauseCpu();
-    QCOMPARE(int(b->MainRam[0x7000]), 0);
-    b->ResumeCpu();
+    VexaMachine.load()->PauseCpu();
+    QCOMPARE(int(b->MainRam()[0x7000]), 0);
+    VexaMachine.load()->ResumeCpu();
 
     // NMI: the ROM's handler counts it.
-    QVERIFY(WaitFor([&] { return b->MainRam[0x4001] == 0x5A; }));
-    QCOMPARE(int(b->MainRam[0x4002]), 0);
+    QVERIFY(WaitFor([&] { return b->MainRam()[0x4001] == 0x5A; }));
+    QCOMPARE(int(b->MainRam()[0x4002]), 0);
     MainForm->MenuControlNMI->trigger();
-    QVERIFY(WaitFor([&] { return b->MainRam[0x4002] == 1; }));
+    QVERIFY(WaitFor([&] { return b->MainRam()[0x4002] == 1; }));
     Pump(100);
-    QCOMPARE(int(b->MainRam[0x4002]), 1);
+    QCOMPARE(int(b->MainRam()[0x4002]), 1);
 
     MainForm->MenuDebugDebugger->trigger();
     QVERIFY(DebugForm->isVisible());
@@ -219,7 +219,7 @@ void FormsTest::FramesAreDrawnAt600x408TopLeft() {
         t.join();
     };
     // Stop the display thread from overwriting the test's frame.
-    emu.Board()->PauseCpu();
+    emu.Machine()->PauseCpu();
     MainForm->resize(900, 700);
     Pump(50);
     QImage shot;
@@ -230,7 +230,7 @@ void FormsTest::FramesAreDrawnAt600x408TopLeft() {
         shot = MainForm->Screen()->grab().toImage();
         if (shot.pixelColor(300, 200) == QColor(255, 0, 0)) break;
     }
-    emu.Board()->ResumeCpu();
+    emu.Machine()->ResumeCpu();
     QVERIFY(shot.width() > 600 && shot.height() > 408);
     QCOMPARE(shot.pixelColor(300, 200), QColor(255, 0, 0));
     QCOMPARE(shot.pixelColor(599, 407), QColor(255, 0, 0));
@@ -275,8 +275,8 @@ void FormsTest::VideoRegisterWritesChangePanels() {
     {
         // The video chip of this build may not drive the panels yet.
         FakeHost probe;
-        TVexaBoard board(&probe, false);
-        board.WriteMem(0x201, 0x04);
+        Machine machine(&probe);
+        machine.Board().WriteMem(0x201, 0x04);
         if (probe.Panel(9) != "INH") QSKIP("this build's video chip does not set the status panels");
     }
     QVERIFY(emu.Start());
@@ -288,7 +288,7 @@ void FormsTest::VideoRegisterWritesChangePanels() {
 void FormsTest::CloseWritesDumpsAndLampsGoDark() {
     Emulator emu("steps");
     QVERIFY(emu.Start());
-    QVERIFY(WaitFor([&] { return emu.Board()->MainRam[0x4001] == 0x5A; }));
+    QVERIFY(WaitFor([&] { return emu.Board()->MainRam()[0x4001] == 0x5A; }));
     MainForm->MenuFileExit->trigger();
     QVERIFY(!MainForm->isVisible());
     QVERIFY(VexaBoard.load() == nullptr);
@@ -333,7 +333,7 @@ void FormsTest::FatalErrorWhileRunningEndsTheProgram() {
     QCOMPARE(boxes.seen, QStringList({"Fatal Configuration Error|Configuration file not found"}));
     QVERIFY(MainForm->TerminateRequested());
     // The machine stays parked; taking the windows down does not wait on it.
-    QVERIFY(emu.Board()->IsCpuHeld());
+    QVERIFY(emu.Machine()->IsCpuHeld());
     QCoreApplication::removePostedEvents(qApp, QEvent::MetaCall);
     emu.Stop();
     QVERIFY(VexaBoard.load() == nullptr);

@@ -10,7 +10,7 @@
 #include <set>
 
 #include "UiTestSupport.h"
-#include "board/Vexaboard.h"
+#include "board/Machine.h"
 #include "devices/Vexakeyboard.h"
 #include "ui/FormDiag.h"
 #include "ui/FormMain.h"
@@ -62,9 +62,9 @@ bool KeyboardQueueExists(TVexaBoard* b) {
 
 std::vector<int> DrainQueue(TVexaBoard* b) {
     std::vector<int> bytes;
-    b->PauseCpu();
+    VexaMachine.load()->PauseCpu();
     while (b->Keyboard()->HasData() && bytes.size() < 64) bytes.push_back(b->Keyboard()->ReadQueuedByte());
-    b->ResumeCpu();
+    VexaMachine.load()->ResumeCpu();
     return bytes;
 }
 

@@ -8,7 +8,7 @@
 #include <QTimer>
 
 #include "app/Application.h"
-#include "board/Vexaboard.h"
+#include "board/Machine.h"
 #include "ui/FormMain.h"
 
 namespace ui_testing {
@@ -81,5 +81,6 @@ void Emulator::Stop() {
 }
 
 TVexaBoard* Emulator::Board() const { return VexaBoard.load(); }
+::Machine* Emulator::Machine() const { return VexaMachine.load(); }
 
 } // namespace ui_testing

@@ -11,6 +11,7 @@
 
 #include "support/TestFiles.h"
 
+class Machine;
 class TVexaBoard;
 
 namespace ui_testing {
@@ -45,6 +46,7 @@ public:
     bool Start();
     void Stop();
     TVexaBoard* Board() const;
+    ::Machine* Machine() const;
     const std::filesystem::path& Dir() const { return dir.Path(); }
 
 private:

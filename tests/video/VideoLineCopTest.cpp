@@ -7,8 +7,8 @@ protected:
     // Puts words at program offset `offset` (main RAM 0x70000 + offset).
     void Program(uint16_t offset, std::initializer_list<uint16_t> words) {
         for (uint16_t w : words) {
-            Board().MainRam[0x70000 + offset] = static_cast<uint8_t>(w);
-            Board().MainRam[0x70000 + static_cast<uint16_t>(offset + 1)] = static_cast<uint8_t>(w >> 8);
+            Board().MainRam()[0x70000 + offset] = static_cast<uint8_t>(w);
+            Board().MainRam()[0x70000 + static_cast<uint16_t>(offset + 1)] = static_cast<uint8_t>(w >> 8);
             offset = static_cast<uint16_t>(offset + 2);
         }
     }
@@ -122,7 +122,7 @@ TEST_F(LineCopTest, TheProgramIsReadFromMainRamDirectly) {
     Lines(1);
     EXPECT_EQ(Video().paletteRam[1], 3);
     // The CPU changes the program between frames: the next frame runs the new one.
-    Board().MainRam[0x70002] = 0x0C;
+    Board().MainRam()[0x70002] = 0x0C;
     ToLine(0);
     Lines(1);
     EXPECT_EQ(Video().paletteRam[1], 0x0C);

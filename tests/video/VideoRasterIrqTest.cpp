@@ -26,27 +26,23 @@ TEST_P(RasterIrqTest, CountsInterruptsPerFrame) {
     rom[0x103] = static_cast<uint8_t>(program.limit);
     testing_support::WriteFileBytes(dir / "boot.rom", rom);
     testing_support::WriteFileText(dir / "config.txt", "bootrom boot.rom\n");
-    testing_support::ScopedCurrentDir cwd(dir.Path());
     FakeHost host;
-    TVexaBoard board(&host, /*startThreads=*/false);
+    MachineOptions options;
+    options.folder = dir.Path().string();
+    Machine machine(&host, options);
+    TVexaBoard& board = machine.Board();
 
     constexpr int Frame = TVexaVideo::RasterLines * TVexaVideo::CyclesPerLine;
     uint64_t done = 0;
     auto runTo = [&](uint64_t cycle) {
-        while (done < cycle) {
-            board.CycleBudget = static_cast<int>(cycle - done);
-            board.CyclePeriod = 0;
-            const uint32_t before = CpuCycleCount.load();
-            board.Run();
-            done += CpuCycleCount.load() - before;
-        }
+        while (done < cycle) done += machine.RunCycles(cycle - done);
     };
     for (int frame = 0; frame < 6; ++frame) {
         runTo(static_cast<uint64_t>(frame) * Frame + 280 * TVexaVideo::CyclesPerLine);
-        const int count = board.MainRam[0x9000] | board.MainRam[0x9001] << 8;
+        const int count = board.MainRam()[0x9000] | board.MainRam()[0x9001] << 8;
         EXPECT_EQ(count, (frame + (program.atFrameEnd ? 0 : 1)) * program.perFrame) << "frame " << frame;
     }
-    EXPECT_EQ(board.MainRam[0x9002], 0) << "the handler saw no pending raster interrupt";
+    EXPECT_EQ(board.MainRam()[0x9002], 0) << "the handler saw no pending raster interrupt";
 }
 
 INSTANTIATE_TEST_SUITE_P(Video, RasterIrqTest,
