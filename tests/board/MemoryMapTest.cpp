@@ -2,6 +2,7 @@
 // the VRAM and sprite windows and the read/write asymmetries between them.
 #include <gtest/gtest.h>
 
+#include "board/Ports.h"
 #include "support/BoardFixture.h"
 #include "video/Vexavideo.h"
 
@@ -36,17 +37,17 @@ TEST_F(MemoryMap, BootRomIsReadAtTheBottomAndNeverWritten) {
 
 TEST_F(MemoryMap, AltWritePageBitsFourAndSixUncoverTheRomArea) {
     b.MainRam()[0x0010] = 0x77;
-    Out(0x0B, 0x10); // reads from RAM, writes still to the palette
+    Out(PortAltWritePage, 0x10); // reads from RAM, writes still to the palette
     EXPECT_EQ(b.ReadMem(0x0010), 0x77);
     b.WriteMem(0x0010, 0x12);
     EXPECT_EQ(b.MainRam()[0x0010], 0x77);
 
-    Out(0x0B, 0x40); // reads and writes RAM
+    Out(PortAltWritePage, 0x40); // reads and writes RAM
     b.WriteMem(0x0010, 0x12);
     EXPECT_EQ(b.MainRam()[0x0010], 0x12);
     EXPECT_EQ(b.ReadMem(0x0010), 0x12);
 
-    Out(0x0B, 0x50); // bit 4 wins for writes: the palette again
+    Out(PortAltWritePage, 0x50); // bit 4 wins for writes: the palette again
     b.WriteMem(0x0010, 0x34);
     EXPECT_EQ(b.MainRam()[0x0010], 0x12);
 }
@@ -59,7 +60,7 @@ TEST_F(MemoryMap, RegisterAreaReadsRamExceptTheDeviceAddresses) {
     b.WriteMem(0x0200, 0x99); // a video register, not RAM
     EXPECT_EQ(b.MainRam()[0x0200], 0x42);
 
-    Out(0x0B, 0x80); // the whole register area is RAM
+    Out(PortAltWritePage, 0x80); // the whole register area is RAM
     b.WriteMem(0x0200, 0x99);
     EXPECT_EQ(b.MainRam()[0x0200], 0x99);
     EXPECT_EQ(b.ReadMem(0x0700), 0x43);
@@ -70,7 +71,7 @@ TEST_F(MemoryMap, RegisterAreaReadsRamExceptTheDeviceAddresses) {
 TEST_F(MemoryMap, LowPageSelectsWhichRamAppearsBelow0x8000) {
     b.MainRam()[0x78000 + 0x1234] = 0x5A;
     b.MainRam()[0x7FFFF] = 0xC3;
-    Out(0x20, 0x1F); // only the low four bits count
+    Out(PortLowPage, 0x1F); // only the low four bits count
     EXPECT_EQ(b.sys_low_page(), 0x0F);
     EXPECT_EQ(b.ReadMem(0x1234), 0x5A);
     EXPECT_EQ(b.ReadMem(0x7FFF), 0xC3);
@@ -93,8 +94,8 @@ TEST_F(MemoryMap, UpperPageReadsAndWritesFollowTheirOwnRules) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "sys_mem_select " << int(c.memSelect) << " alt " << int(c.altPage));
-        Out(0x00, c.memSelect);
-        Out(0x0B, c.altPage);
+        Out(PortMemSelect, c.memSelect);
+        Out(PortAltWritePage, c.altPage);
         EXPECT_EQ(b.ReadMem(0x8010), c.readPage + 1);
         b.WriteMem(0x8011, 0xEE);
         EXPECT_EQ(b.MainRam()[c.writePage * 0x8000 + 0x11], 0xEE);
@@ -106,7 +107,7 @@ TEST_F(MemoryMap, VramWindowPositionFromPort0x21) {
     const std::pair<uint8_t, uint16_t> cases[] = {{0, 0x2000}, {1, 0x2000}, {2, 0x4000}, {4, 0x8000},
                                                   {7, 0xE000}, {0xF9, 0x2000}};
     for (auto [v, base] : cases) {
-        Out(0x21, v);
+        Out(PortVramLocation, v);
         EXPECT_EQ(b.VramWindowBase(), base) << int(v);
     }
 }
@@ -114,8 +115,8 @@ TEST_F(MemoryMap, VramWindowPositionFromPort0x21) {
 TEST_F(MemoryMap, VramWindowIsReadOnlyAboveTheLowHalf) {
     video.vram[0x0000] = 0x3C;
     b.MainRam()[0x20000] = 0x11;
-    Out(0x21, 4);    // window at 0x8000
-    Out(0x00, 0x44); // window on, upper page 4
+    Out(PortVramLocation, 4);    // window at 0x8000
+    Out(PortMemSelect, 0x44); // window on, upper page 4
     EXPECT_EQ(b.ReadMem(0x8000), 0x3C);
     b.WriteMem(0x8000, 0x77);
     EXPECT_EQ(b.MainRam()[0x20000], 0x77);
@@ -124,19 +125,19 @@ TEST_F(MemoryMap, VramWindowIsReadOnlyAboveTheLowHalf) {
 }
 
 TEST_F(MemoryMap, VramWindowBelow0x8000IsReadAndWritten) {
-    Out(0x21, 2); // 0x4000
-    Out(0x00, 0x40);
+    Out(PortVramLocation, 2); // 0x4000
+    Out(PortMemSelect, 0x40);
     b.WriteMem(0x4005, 0x9A);
     EXPECT_EQ(video.vram[0x0005], 0x9A);
     EXPECT_EQ(b.ReadMem(0x4005), 0x9A);
     EXPECT_EQ(b.MainRam()[0x4005], 0x00);
-    Out(0x00, 0x00);
+    Out(PortMemSelect, 0x00);
     EXPECT_EQ(b.ReadMem(0x4005), 0x00);
 }
 
 TEST_F(MemoryMap, VramWriteModeSendsWritesToVideoMemory) {
     b.MainRam()[0x3000] = 0x21;
-    Out(0x00, 0x20);
+    Out(PortMemSelect, 0x20);
     b.WriteMem(0x0005, 0x01);
     b.WriteMem(0x0300, 0x02);
     b.WriteMem(0x1000, 0x03);
@@ -150,7 +151,7 @@ TEST_F(MemoryMap, VramWriteModeSendsWritesToVideoMemory) {
     EXPECT_EQ(b.ReadMem(0x3000), 0x21); // reads are unaffected
 
     // With the window on too, the bottom 4 KB take their usual routes.
-    Out(0x00, 0x60);
+    Out(PortMemSelect, 0x60);
     b.WriteMem(0x0800, 0x06);
     EXPECT_EQ(b.MainRam()[0x0800], 0x06);
     EXPECT_EQ(video.vram[0x0800], 0x00);
@@ -160,7 +161,7 @@ TEST_F(MemoryMap, VramWriteModeSendsWritesToVideoMemory) {
 
 TEST_F(MemoryMap, SpriteWindowIsWriteOnly) {
     b.MainRam()[0x1004] = 0x44;
-    Out(0x00, 0x80);
+    Out(PortMemSelect, 0x80);
     b.WriteMem(0x1004, 0x55);
     EXPECT_EQ(video.spriteRam[0x0004], 0x55);
     EXPECT_EQ(b.ReadMem(0x1004), 0x44);
@@ -168,17 +169,17 @@ TEST_F(MemoryMap, SpriteWindowIsWriteOnly) {
     b.WriteMem(0x2004, 0x66); // outside 0x1000-0x1FFF: RAM
     EXPECT_EQ(b.MainRam()[0x2004], 0x66);
 
-    Out(0x00, 0xA0); // VRAM write mode takes precedence
+    Out(PortMemSelect, 0xA0); // VRAM write mode takes precedence
     b.WriteMem(0x1004, 0x77);
     EXPECT_EQ(video.vram[0x1004], 0x77);
     EXPECT_EQ(video.spriteRam[0x0004], 0x55);
 }
 
 TEST_F(MemoryMap, ColdBootRestoresTheResetMap) {
-    Out(0x00, 0x45);
-    Out(0x0B, 0xFF);
-    Out(0x20, 3);
-    Out(0x21, 5);
+    Out(PortMemSelect, 0x45);
+    Out(PortAltWritePage, 0xFF);
+    Out(PortLowPage, 3);
+    Out(PortVramLocation, 5);
     b.MainRam()[0x1000] = 0x12;
     f.machine().ColdBoot();
     EXPECT_EQ(b.sys_mem_select(), 0);
@@ -192,8 +193,8 @@ TEST_F(MemoryMap, ColdBootRestoresTheResetMap) {
 }
 
 TEST_F(MemoryMap, VideoSpaceRouteIgnoresPaging) {
-    Out(0x0B, 0xC0); // would send CPU writes to RAM
-    Out(0x00, 0x20); // and VRAM write mode
+    Out(PortAltWritePage, 0xC0); // would send CPU writes to RAM
+    Out(PortMemSelect, 0x20); // and VRAM write mode
     b.WriteVideoSpace(0x0010, 0x12);
     EXPECT_EQ(b.MainRam()[0x0010], 0);
     EXPECT_EQ(video.vram[0x0010], 0);

@@ -2,6 +2,7 @@
 // hardware port, interrupts and the trap.
 #include <gtest/gtest.h>
 
+#include "board/Ports.h"
 #include "support/BoardFixture.h"
 
 namespace {
@@ -27,11 +28,11 @@ TEST_F(Ports, OnlyTheLowSixBitsOfThePortSelectTheRegister) {
 TEST_F(Ports, BoardRegisterWritesAreReportedWithTheProgramCounter) {
     f.InstallLog({DIAG_VEXA_MISC, DIAG_CPU});
     b.Regs.PC = 0x8123;
-    b.OutPort(0x00, 0x5A);
-    b.OutPort(0x01, 0x81);
-    b.OutPort(0x0B, 0x0F);
-    b.OutPort(0x20, 0x13);
-    b.OutPort(0x21, 0x05);
+    b.OutPort(PortMemSelect, 0x5A);
+    b.OutPort(PortIrq, 0x81);
+    b.OutPort(PortAltWritePage, 0x0F);
+    b.OutPort(PortLowPage, 0x13);
+    b.OutPort(PortVramLocation, 0x05);
     b.OutPort(0x1234, 0x77); // 0x34: no register
     EXPECT_EQ(b.InPort(0x0135), 0);
     const std::vector<std::string> expected = {
@@ -93,10 +94,10 @@ TEST_F(Ports, NmiEntersTheHandlerAfterTheCurrentInstruction) {
 
 TEST_F(Ports, MaskableInterruptsNeedTheMasterBitAndIff1) {
     // With no device source active nothing is pending, master bit or not.
-    b.OutPort(0x01, 0x8F);
+    b.OutPort(PortIrq, 0x8F);
     EXPECT_FALSE(b.Tick(4));
     EXPECT_FALSE(b.IsIrqPending());
-    b.OutPort(0x07, 0xFF); // the timer elapses after 256 cycles
+    b.OutPort(PortTimer, 0xFF); // the timer elapses after 256 cycles
     b.Tick(256);
     ASSERT_TRUE(b.IsIrqPending());
     b.Regs.IFF1 = 0;
