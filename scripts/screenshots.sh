@@ -14,30 +14,13 @@ for tool in Xvfb xdotool import convert; do
   command -v "$tool" > /dev/null || { echo "$tool is missing: run scripts/install-deps.sh" >&2; exit 1; }
 done
 
-work=$(mktemp -d)
-xvfb_pid=""
-vexa_pid=""
-cleanup() {
-  [ -n "$vexa_pid" ] && kill "$vexa_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
+source "$root/scripts/lib/xsession.sh"
+x_session_start 1280x1024x24
+export SDL_AUDIODRIVER=dummy
 cp "$build"/run/{config.txt,boot.rom,monitor.eep,card.img} "$work/"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -n1 "$work/display")" SDL_AUDIODRIVER=dummy
-unset QT_QPA_PLATFORM
 
-window() { # NAME: the id of the window with that exact title, once it is there
-  for _ in $(seq 100); do
-    xdotool search --name "^$1\$" 2>/dev/null | head -n1 && return 0
-    sleep 0.1
-  done
-  echo "no window '$1'" >&2
-  return 1
+window() { # TITLE: the id of the window with exactly that title
+  x_window "^$1\$" || { echo "no window '$1'" >&2; return 1; }
 }
 shot() { # NAME FILE: photographs a window
   import -window "$(window "$1")" "$out/$2"

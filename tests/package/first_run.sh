@@ -9,45 +9,24 @@ set -euo pipefail
 vexa=$(realpath "$1")
 bundled=$(realpath "$2")
 
-work=$(mktemp -d)
-xvfb_pid=""
-vexa_pid=""
-cleanup() {
-  [ -n "$vexa_pid" ] && kill "$vexa_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/../../scripts/lib/xsession.sh"
+x_session_start
 fail() { echo "FAIL: $*" >&2; [ -f "$work/vexa.log" ] && cat "$work/vexa.log" >&2; exit 1; }
 
 # Without a display: one line, status 1; --help and --version need none.
 status=0
-(cd "$work" && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$vexa") > "$work/out" 2>&1 || status=$?
+(cd "$work" && env -u DISPLAY -u WAYLAND_DISPLAY "$vexa") > "$work/out" 2>&1 || status=$?
 [ "$status" -eq 1 ] || fail "without a display vexa ended with status $status"
 [ "$(wc -l < "$work/out")" -eq 1 ] && grep -q "no usable display.*vexa-headless" "$work/out" ||
   fail "without a display vexa said: $(cat "$work/out")"
-env -u DISPLAY -u QT_QPA_PLATFORM "$vexa" --version | grep -q "^vexa [0-9]" || fail "--version"
-env -u DISPLAY -u QT_QPA_PLATFORM "$vexa" --help | grep -q "FOLDER" || fail "--help"
+env -u DISPLAY "$vexa" --version | grep -q "^vexa [0-9]" || fail "--version"
+env -u DISPLAY "$vexa" --help | grep -q "FOLDER" || fail "--help"
 echo "no display: one line and status 1"
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$work/display")"
-unset QT_QPA_PLATFORM XDG_DATA_HOME
+unset XDG_DATA_HOME
 export HOME="$work/home"
 mkdir -p "$HOME" "$work/elsewhere"
 
-window() { # NAME-PATTERN: waits for the window and prints its id
-  local id=""
-  for _ in $(seq 150); do
-    id=$(xdotool search --name "$1" 2>/dev/null | head -n1 || true)
-    [ -n "$id" ] && { echo "$id"; return 0; }
-    sleep 0.1
-  done
-  return 1
-}
 start() { # FOLDER ARGS...: starts vexa in FOLDER
   local dir=$1; shift
   (cd "$dir" && exec "$vexa" "$@") > "$work/vexa.log" 2>&1 &
@@ -55,7 +34,7 @@ start() { # FOLDER ARGS...: starts vexa in FOLDER
 }
 close_main() { # closes the main window from its File menu and checks the status
   local id
-  id=$(window '^Vexa Z80 Board Emulator$') || fail "the main window did not appear"
+  id=$(x_window '^Vexa Z80 Board Emulator$') || fail "the main window did not appear"
   xdotool windowfocus --sync "$id" 2>/dev/null || xdotool windowfocus "$id"
   sleep 0.5
   xdotool key --delay 100 alt+f x
@@ -103,11 +82,11 @@ echo "vexa FOLDER: created and used"
 mkdir "$work/empty"
 rm "$work/project/main.ram"
 start "$work/elsewhere" "$work/empty"
-box=$(window '^Fatal Configuration Error$') || fail "no configuration box"
+box=$(x_window '^Fatal Configuration Error$') || fail "no configuration box"
 xdotool windowfocus --sync "$box" 2>/dev/null || true
 [ -n "${KEEP_SHOTS:-}" ] && import -window root "$KEEP_SHOTS/config-box.png"
 xdotool key Return
-chooser=$(window '^Choose a Run Folder') || fail "no folder chooser after the box"
+chooser=$(x_window '^Choose a Run Folder') || fail "no folder chooser after the box"
 xdotool windowfocus --sync "$chooser" 2>/dev/null || true
 sleep 0.5
 [ -n "${KEEP_SHOTS:-}" ] && import -window root "$KEEP_SHOTS/chooser.png"
@@ -121,10 +100,10 @@ echo "missing config.txt: box, chooser, run in the chosen folder"
 
 # Giving up in the chooser ends the program with status 1.
 start "$work/elsewhere" "$work/empty"
-box=$(window '^Fatal Configuration Error$') || fail "no configuration box"
+box=$(x_window '^Fatal Configuration Error$') || fail "no configuration box"
 xdotool windowfocus --sync "$box" 2>/dev/null || true
 xdotool key Return
-chooser=$(window '^Choose a Run Folder') || fail "no folder chooser"
+chooser=$(x_window '^Choose a Run Folder') || fail "no folder chooser"
 xdotool windowfocus --sync "$chooser" 2>/dev/null || true
 sleep 0.3
 xdotool key Escape
