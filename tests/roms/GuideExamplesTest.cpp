@@ -32,6 +32,8 @@ struct Example {
     int frames = 100;
 };
 
+void PrintTo(const Example& e, std::ostream* os) { *os << e.name; }
+
 std::vector<Example> GuideExamples() {
     std::ifstream in(fs::path(VEXA_DOCS_DIR) / "programming.md");
     std::vector<std::vector<std::string>> blocks;
