@@ -31,7 +31,7 @@ mkdir -p "$out"
 (cd "$work" && exec "$build/app/vexa") > "$work/vexa.log" 2>&1 &
 vexa_pid=$!
 main=$(window "Vexa Z80 Board Emulator")
-xdotool windowfocus --sync "$main"
+x_focus "$main"
 sleep 1.5
 xdotool type --delay 80 "dir"
 xdotool key Return
@@ -51,14 +51,14 @@ monitor=$(window "Device Diagnostics Monitor")
 xdotool windowmove "$monitor" 640 480
 sleep 0.5
 xdotool mousemove --window "$monitor" 386 75 click 1
-xdotool windowfocus --sync "$main"
+x_focus "$main"
 xdotool type --delay 80 "help"
 xdotool key Return
 sleep 1
 shot "Device Diagnostics Monitor" io-monitor.png
 
 # The debugger: stopped, the listing following the processor, one step taken.
-xdotool windowfocus --sync "$main"
+x_focus "$main"
 xdotool key --delay 150 alt+d d
 debugger=$(window "Z80 Debugger")
 xdotool windowmove "$debugger" 640 0
@@ -74,14 +74,14 @@ sleep 0.5
 shot "Z80 Debugger" debugger.png
 xdotool mousemove --window "$debugger" 423 418 click 1
 
-xdotool windowfocus --sync "$main"
+x_focus "$main"
 xdotool key --delay 150 alt+c o
 sleep 1
 shot "Emulator Options" options.png
 xdotool key Return
 sleep 0.5
 
-xdotool windowfocus --sync "$main"
+x_focus "$main"
 xdotool key --delay 150 alt+h a
 sleep 1
 shot "About the Software" about.png

@@ -3,7 +3,8 @@
 # the cleanup of what they started.
 #   x_session_start [SCREEN]  makes $work, starts Xvfb (1024x768x24 unless
 #                             given), exports DISPLAY; cleans up at exit
-#   x_window TITLE-REGEX      waits up to 15 s for a window, prints its id
+#   x_window TITLE-REGEX      waits up to 15 s for a window to be shown, prints its id
+#   x_focus ID                gives it the keyboard focus
 # A script that starts vexa in the background keeps its pid in vexa_pid, so
 # that the cleanup ends it too.
 
@@ -30,9 +31,19 @@ x_session_start() {
 x_window() {
   local id
   for _ in $(seq 150); do
-    id=$(xdotool search --name "$1" 2>/dev/null | head -n1 || true)
+    # Only mapped windows: focusing one that is not shown yet fails.
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1 || true)
     [ -n "$id" ] && { echo "$id"; return 0; }
     sleep 0.1
   done
+  return 1
+}
+
+x_focus() {
+  for _ in $(seq 50); do
+    xdotool windowfocus --sync "$1" 2>/dev/null && return 0
+    sleep 0.1
+  done
+  echo "FAIL: window $1 does not take the focus" >&2
   return 1
 }

@@ -35,7 +35,7 @@ start() { # FOLDER ARGS...: starts vexa in FOLDER
 close_main() { # closes the main window from its File menu and checks the status
   local id
   id=$(x_window '^Vexa Z80 Board Emulator$') || fail "the main window did not appear"
-  xdotool windowfocus --sync "$id" 2>/dev/null || xdotool windowfocus "$id"
+  x_focus "$id"
   sleep 0.5
   xdotool key --delay 100 alt+f x
   local status=0
@@ -83,11 +83,11 @@ mkdir "$work/empty"
 rm "$work/project/main.ram"
 start "$work/elsewhere" "$work/empty"
 box=$(x_window '^Fatal Configuration Error$') || fail "no configuration box"
-xdotool windowfocus --sync "$box" 2>/dev/null || true
+x_focus "$box"
 [ -n "${KEEP_SHOTS:-}" ] && import -window root "$KEEP_SHOTS/config-box.png"
 xdotool key Return
 chooser=$(x_window '^Choose a Run Folder') || fail "no folder chooser after the box"
-xdotool windowfocus --sync "$chooser" 2>/dev/null || true
+x_focus "$chooser"
 sleep 0.5
 [ -n "${KEEP_SHOTS:-}" ] && import -window root "$KEEP_SHOTS/chooser.png"
 xdotool type --delay 20 "$work/project/"
@@ -101,10 +101,10 @@ echo "missing config.txt: box, chooser, run in the chosen folder"
 # Giving up in the chooser ends the program with status 1.
 start "$work/elsewhere" "$work/empty"
 box=$(x_window '^Fatal Configuration Error$') || fail "no configuration box"
-xdotool windowfocus --sync "$box" 2>/dev/null || true
+x_focus "$box"
 xdotool key Return
 chooser=$(x_window '^Choose a Run Folder') || fail "no folder chooser"
-xdotool windowfocus --sync "$chooser" 2>/dev/null || true
+x_focus "$chooser"
 sleep 0.3
 xdotool key Escape
 status=0

@@ -18,7 +18,7 @@ cd "$work"
 vexa_pid=$!
 wid=$(x_window '^Vexa Z80 Board Emulator$') || true
 [ -n "$wid" ] || fail "the main window did not appear"
-xdotool windowfocus --sync "$wid" 2>/dev/null || xdotool windowfocus "$wid"
+x_focus "$wid"
 sleep 1.5 # the first speed figures come after half a second
 
 pixel() { convert "$1" -format "%[fx:int(255*p{$2,$3}.r)],%[fx:int(255*p{$2,$3}.g)],%[fx:int(255*p{$2,$3}.b)]" info:; }
