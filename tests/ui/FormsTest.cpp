@@ -316,13 +316,15 @@ void FormsTest::OpenRunFolderStartsAnotherMachine() {
     QVERIFY(DebugForm->IsRunning());
     QVERIFY(WaitFor([] { return VexaMachine.load()->CpuThread()->SliceCount() > 2; }));
 
+    auto canonical = [](const std::filesystem::path& p) { return QDir(QString::fromStdString(p.string())).canonicalPath(); };
     const QStringList recent = MainForm->RecentFolders();
     QVERIFY(recent.size() >= 2);
-    QCOMPARE(QDir(recent[0]).canonicalPath(), QDir(QString::fromStdString(other.Path().string())).canonicalPath());
-    QCOMPARE(QDir(recent[1]).canonicalPath(), QDir(QString::fromStdString(emu.Dir().string())).canonicalPath());
+    QCOMPARE(QDir(recent[0]).canonicalPath(), canonical(other.Path()));
+    QCOMPARE(QDir(recent[1]).canonicalPath(), canonical(emu.Dir()));
     // Back to the first folder through the menu.
     QAction* back = MainForm->MenuFileRecent->actions().value(1);
     QVERIFY(back != nullptr);
+    QVERIFY(back->text().endsWith(QDir::toNativeSeparators(recent[1])));
     back->trigger();
     QVERIFY(WaitFor([&] { return VexaBoard.load() && VexaBoard.load()->BootRom()[0] == stepsFirstByte; }));
     QVERIFY(std::filesystem::exists(other / "main.ram"));
