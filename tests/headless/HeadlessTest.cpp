@@ -46,6 +46,21 @@ TEST_F(Headless, RunsTheBootRomAndWritesTheFourDumps) {
     EXPECT_TRUE(fs::exists(dir / "rizediv.log"));
 }
 
+// A line coprocessor program that keeps sending itself back to its start
+// ends its run after 32,768 instructions instead of hanging the machine.
+TEST_F(Headless, LineCopProgramRestartingItselfStillEnds) {
+    fs::copy_file(TestProgram("headless", "linecop_restart"), dir / "boot.rom", fs::copy_options::overwrite_existing);
+    const ProcessResult r = RunHeadless(dir.Path(), {"--frames", "2", "--log", "VIDEO"}, 60);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find(", frames: 2.00,"), std::string::npos) << r.out;
+    EXPECT_EQ(MainRam()[0x70004], 0x5A);
+    // One "running" from the CPU, then 16,384 from the run's own writes.
+    const std::string log = ReadFileText(dir / "rizediv.log");
+    size_t stopped = 0;
+    for (size_t at = 0; (at = log.find("(stopped)", at)) != std::string::npos; ++at) ++stopped;
+    EXPECT_EQ(stopped, 16384u);
+}
+
 TEST_F(Headless, CyclesOverrideFrames) {
     const ProcessResult r = RunHeadless(dir.Path(), {"--cycles", "1000", "--frames", "50"});
     ASSERT_EQ(r.exitCode, 0) << r.err;

@@ -1,0 +1,95 @@
+// The heaviest work a line coprocessor program can give the machine: the
+// most instructions and the most blitter bytes per run, on every line of
+// every frame. The CPU thread must still answer a pause within a second.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "ThreadsSupport.h"
+#include "video/Vexavideo.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool Instrumented = true;
+#else
+constexpr bool Instrumented = false;
+#endif
+
+struct Load {
+    const char* what;
+    std::vector<uint16_t> head; // the program's first words
+    uint16_t fill;              // every word after them up to the last
+    uint16_t last;              // the word at 0xFFFE
+};
+
+const Load Loads[] = {
+    // Height 254, then five blits of 255 x 256 bytes on every line: the
+    // fifth passes a run's blitter limit and moves on to the next line.
+    {"blits", {0x8216, 0x40FE, 0x00FF, 0x00FF, 0x00FF, 0x00FF, 0x30FF}, 0x0000, 0x0000},
+    // 32,768 writes of vreg_vidctrl on every line, each of which updates two
+    // status panels: the run ends at the wrap and the last word moves on.
+    {"register writes", {0x8201}, 0x0000, 0x3000},
+    // A program that keeps restarting itself, which no wrap ever ends.
+    {"self-restart", {0x820D, 0x0001}, 0x0000, 0x0000},
+};
+
+void Install(TVexaBoard& b, const Load& load) {
+    for (uint32_t word = 0; word < 0x8000; ++word) {
+        const uint16_t w = word < load.head.size() ? load.head[word] : word == 0x7FFF ? load.last : load.fill;
+        b.MainRam[TVexaVideo::LineCopProgramBase + word * 2] = static_cast<uint8_t>(w);
+        b.MainRam[TVexaVideo::LineCopProgramBase + word * 2 + 1] = static_cast<uint8_t>(w >> 8);
+    }
+    b.WriteVideoSpace(0x20E, 0x00);
+    b.WriteVideoSpace(0x20D, 0x01);
+}
+
+double Seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+} // namespace
+
+// What a whole frame of each load costs the video chip alone.
+TEST(LineCopLoad, FrameCostIsBounded) {
+    RunningMachine m;
+    TVexaBoard& b = m.board();
+    for (const Load& load : Loads) {
+        b.PauseCpu();
+        Install(b, load);
+        TVexaVideo& video = *b.Video();
+        const auto start = std::chrono::steady_clock::now();
+        video.Tick(TVexaVideo::RasterLines * TVexaVideo::CyclesPerLine);
+        const double frame = Seconds(std::chrono::steady_clock::now() - start);
+        b.WriteVideoSpace(0x20D, 0x00);
+        b.ResumeCpu();
+        std::printf("%s: one frame costs %.3f s\n", load.what, frame);
+        EXPECT_LT(frame, Instrumented ? 20.0 : 1.0) << load.what;
+    }
+}
+
+// The CPU thread runs each load, and the pause that the debugger, a reset or
+// closing the window asks for is answered within a second.
+TEST(LineCopLoad, PauseIsAnsweredWithinASecond) {
+    RunningMachine m;
+    TVexaBoard& b = m.board();
+    for (const Load& load : Loads) {
+        b.PauseCpu();
+        Install(b, load);
+        b.ResumeCpu();
+        double worst = 0;
+        for (int i = 0; i < 4; ++i) {
+            std::this_thread::sleep_for(150ms);
+            const auto start = std::chrono::steady_clock::now();
+            b.PauseCpu();
+            worst = std::max(worst, Seconds(std::chrono::steady_clock::now() - start));
+            b.ResumeCpu();
+        }
+        b.PauseCpu();
+        b.WriteVideoSpace(0x20D, 0x00);
+        b.ResumeCpu();
+        std::printf("%s: the slowest pause took %.3f s\n", load.what, worst);
+        EXPECT_LT(worst, Instrumented ? 20.0 : 1.0) << load.what;
+    }
+}
