@@ -57,7 +57,8 @@ bool WriteFileAtomically(const std::string& path, const void* data, size_t size,
     const int savedErrno = errno;
     if (::close(fd) != 0 || !written) {
         if (written) errno = savedErrno;
-        Fail(error, "cannot write " + temp);
+        // The temporary file is ours, not the user's: name the file they chose.
+        Fail(error, "cannot write " + path);
         ::unlink(temp.c_str());
         return false;
     }
