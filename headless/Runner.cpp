@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
 
 #include "board/Vexaboard.h"
 #include "diag/DiagLog.h"
@@ -12,6 +13,33 @@
 
 namespace {
 constexpr uint64_t SliceCycles = 300000;
+}
+
+bool FrameStartCycle(uint64_t frame, uint64_t* cycles) {
+    return !__builtin_mul_overflow(frame, CyclesPerFrame, cycles);
+}
+
+std::string OutputFolder(const std::string& path) {
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    return folder.empty() ? "." : folder.string();
+}
+
+bool CheckOutputPath(const std::string& path, std::string* error) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (path.empty() || fs::path(path).filename().empty()) {
+        *error = "no file name";
+        return false;
+    }
+    if (!fs::is_directory(OutputFolder(path), ec)) {
+        *error = "the folder " + OutputFolder(path) + " does not exist";
+        return false;
+    }
+    if (fs::is_directory(path, ec)) {
+        *error = "is a folder";
+        return false;
+    }
+    return true;
 }
 
 HeadlessRunner::HeadlessRunner(RunOptions options) : options_(std::move(options)) {}
@@ -69,9 +97,14 @@ int HeadlessRunner::Run() {
     for (int type : options_.filters) log_->SetFilter(type, true);
     DiagForm.store(log_.get(), std::memory_order_release);
 
+    // main() has refused frames whose start cannot be counted; one that lies
+    // past the run simply never comes.
+    uint64_t cycle = 0;
     for (uint64_t frame : options_.nmiFrames)
-        At(frame * CyclesPerFrame, [](TVexaBoard& b) { b.NmiRequest.store(true, std::memory_order_relaxed); });
-    for (uint64_t frame : options_.resetFrames) At(frame * CyclesPerFrame, [](TVexaBoard& b) { b.ColdBoot(); });
+        if (FrameStartCycle(frame, &cycle))
+            At(cycle, [](TVexaBoard& b) { b.NmiRequest.store(true, std::memory_order_relaxed); });
+    for (uint64_t frame : options_.resetFrames)
+        if (FrameStartCycle(frame, &cycle)) At(cycle, [](TVexaBoard& b) { b.ColdBoot(); });
     for (auto& feature : features_) feature->OnStart(*this);
 
     const auto start = std::chrono::steady_clock::now();

@@ -135,6 +135,47 @@ TEST_F(Headless, WarningsAreShownAndTheRunGoesOn) {
     EXPECT_NE(r.err.find("File Load Error: SDCARD image not found, skipping"), std::string::npos);
 }
 
+// Option values a careless user types are refused at once with status 64 and
+// a message naming the option, before any emulation (no dumps): negative and
+// oversized numbers, frame counts whose T-states cannot be counted, CLI11's
+// own refusals, an empty --log list, an output file that cannot be written.
+// The largest frame that can still be counted is accepted.
+TEST_F(Headless, CarelessOptionsAreRefusedAtOnce) {
+    fs::create_directory(dir / "folder");
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+    } cases[] = {
+        {{"--frames", "-1"}, "--frames: '-1' is not a whole number"},
+        {{"--cycles", "-1"}, "--cycles: '-1' is not a whole number"},
+        {{"--frames", "18446744073709551616"}, "--frames: '18446744073709551616' is larger than"},
+        {{"--frames", "57738456761161"}, "--frames: 57738456761161 frames are more T-states than can be counted"},
+        {{"--nmi", "57738456761161"}, "--nmi: 57738456761161 frames"},
+        {{"--reset", "57738456761161"}, "--reset: 57738456761161 frames"},
+        {{"--screenshot-every", "2251799813685248"}, "--screenshot-every: 2251799813685248 frames"},
+        {{"--screenshot-every", "0"}, "--screenshot-every: '0' is less than 1"},
+        {{"--seed", "4294967296"}, "--seed: '4294967296' is larger than 4294967295"},
+        {{"--frames"}, "--frames"},                                       // no value
+        {{"--bogus"}, "--bogus"},                                         // unknown option
+        {{"--frames", "1", "extra"}, "extra"},                            // stray argument
+        {{"--answer", "maybe"}, "--answer"},                              // not one of the choices
+        {{"--log", ",", "--frames", "5"}, "--log: unknown diagnostic type ''"},
+        {{"--screenshot", "no/such/folder/x.png"}, "--screenshot: no/such/folder/x.png: the folder no/such/folder"},
+        {{"--screenshot", "folder"}, "--screenshot: folder: is a folder"},
+        {{"--type", "\xC3\xA9@1"}, "cannot type '\xC3\xA9'"}, // a whole UTF-8 character
+        {{"--type", "\xFF@1"}, "cannot type '\\xFF'"},            // a byte that starts none
+    };
+    for (const Case& c : cases) {
+        const ProcessResult r = RunHeadless(dir.Path(), c.args, 60);
+        EXPECT_EQ(r.exitCode, 64) << c.args[0] << " " << r.err;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_FALSE(fs::exists(dir / "main.ram")) << c.args[0];
+    }
+    const ProcessResult last = RunHeadless(dir.Path(), {"--frames", "1", "--nmi", "57738456761160"}, 60);
+    EXPECT_EQ(last.exitCode, 0) << last.err;
+    EXPECT_EQ(RunHeadless(dir.Path(), {"--help"}, 60).exitCode, 0);
+}
+
 TEST_F(Headless, ADumpThatCannotBeWrittenFailsTheRun) {
     fs::create_directory(dir / "main.ram");
     const ProcessResult r = RunHeadless(dir.Path(), {"--frames", "1"});
