@@ -21,20 +21,14 @@ sleep 0.3
 # Shift held down while another window takes the focus is released in the machine.
 xmessage -geometry +700+0 "another window" &
 other_pid=$!
-other=""
-for _ in $(seq 50); do
-  other=$(xdotool search --name '^xmessage$' 2>/dev/null | head -n1 || true)
-  [ -n "$other" ] && break
-  sleep 0.1
-done
-[ -n "$other" ] || fail "xmessage did not appear"
+other=$(find_window '^xmessage$') || fail "xmessage did not appear"
 xdotool keydown Shift_L
 sleep 0.2
-xdotool windowfocus --sync "$other" 2>/dev/null || xdotool windowfocus "$other"
+focus "$other"
 sleep 0.3
 xdotool keyup Shift_L
 kill "$other_pid" 2>/dev/null || true
-xdotool windowfocus --sync "$wid" 2>/dev/null || xdotool windowfocus "$wid"
+focus "$wid"
 sleep 0.3
 
 close_vexa

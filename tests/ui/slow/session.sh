@@ -26,15 +26,22 @@ start_vexa() {
   cd "$work"
   "$1" > vexa.log 2>&1 &
   vexa_pid=$!
-  wid=""
+  wid=$(find_window '^Vexa Z80 Board Emulator$') || fail "the main window did not appear"
+  focus "$wid"
+}
+
+# The id of the first window whose title matches, waiting up to ten seconds.
+find_window() {
+  local id=""
   for _ in $(seq 100); do
-    wid=$(xdotool search --name '^Vexa Z80 Board Emulator$' 2>/dev/null | head -n1 || true)
-    [ -n "$wid" ] && break
+    id=$(xdotool search --name "$1" 2>/dev/null | head -n1 || true)
+    [ -n "$id" ] && { echo "$id"; return 0; }
     sleep 0.1
   done
-  [ -n "$wid" ] || fail "the main window did not appear"
-  xdotool windowfocus --sync "$wid" 2>/dev/null || xdotool windowfocus "$wid"
+  return 1
 }
+
+focus() { xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"; }
 
 # Closes vexa from its File menu (Alt+F, then x for E&xit) and waits for it to
 # end with status 0 and write its dumps.
