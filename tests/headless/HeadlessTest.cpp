@@ -138,7 +138,7 @@ TEST_F(Headless, WarningsAreShownAndTheRunGoesOn) {
 // Option values a careless user types are refused at once with status 64 and
 // a message naming the option, before any emulation (no dumps): negative and
 // oversized numbers, frame counts whose T-states cannot be counted, CLI11's
-// own refusals, an empty --log list, an output file that cannot be written.
+// own refusals, an empty --log list, a folder named as the output file.
 // The largest frame that can still be counted is accepted.
 TEST_F(Headless, CarelessOptionsAreRefusedAtOnce) {
     fs::create_directory(dir / "folder");
@@ -160,7 +160,6 @@ TEST_F(Headless, CarelessOptionsAreRefusedAtOnce) {
         {{"--frames", "1", "extra"}, "extra"},                            // stray argument
         {{"--answer", "maybe"}, "--answer"},                              // not one of the choices
         {{"--log", ",", "--frames", "5"}, "--log: unknown diagnostic type ''"},
-        {{"--screenshot", "no/such/folder/x.png"}, "--screenshot: no/such/folder/x.png: the folder no/such/folder"},
         {{"--screenshot", "folder"}, "--screenshot: folder: is a folder"},
         {{"--type", "\xC3\xA9@1"}, "cannot type '\xC3\xA9'"}, // a whole UTF-8 character
         {{"--type", "\xFF@1"}, "cannot type '\\xFF'"},            // a byte that starts none
