@@ -126,6 +126,9 @@ TEST(SdCard, CsdReportsCapacityFromImageSize) {
 // reports that exactly, and one of 1 GB the same largest standard-capacity
 // card instead of wrapping to 256 KB. (The largest write allowed ends at 1 GB.)
 TEST(SdCard, CsdSizeStopsAtTheLargestStandardCard) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a gigabyte of zeros teaches a sanitizer nothing; the plain build checks the limit";
+#endif
     LoadedCard c(std::vector<uint8_t>(512, 0x11));
     const std::vector<uint8_t> largest{0x03, 0xFF, 0xC0};
     for (const uint64_t units : {4095ull, 4096ull}) {
