@@ -13,12 +13,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool Instrumented = true;
-#else
-constexpr bool Instrumented = false;
-#endif
-
 struct Load {
     const char* what;
     std::vector<uint16_t> head; // the program's first words
@@ -55,6 +49,9 @@ double Seconds(std::chrono::steady_clock::duration d) { return std::chrono::dura
 // the pause that the debugger, a reset or closing the window asks for takes
 // while the CPU thread runs the load: each well under a second.
 TEST(LineCopLoad, FramesStayCheapAndPausesAreAnswered) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "host time is what this measures; instrumented builds run many times slower";
+#endif
     RunningMachine m;
     TVexaBoard& b = m.board();
     for (const Load& load : Loads) {
@@ -65,9 +62,7 @@ TEST(LineCopLoad, FramesStayCheapAndPausesAreAnswered) {
         const double frame = Seconds(std::chrono::steady_clock::now() - start);
         b.ResumeCpu();
         double pause = 0;
-        // Instrumented builds run many times slower: one pause shows the
-        // handshake under load, the plain build times several.
-        for (int i = 0; i < (Instrumented ? 1 : 4); ++i) {
+        for (int i = 0; i < 4; ++i) {
             std::this_thread::sleep_for(150ms);
             start = std::chrono::steady_clock::now();
             b.PauseCpu();
@@ -75,7 +70,7 @@ TEST(LineCopLoad, FramesStayCheapAndPausesAreAnswered) {
             b.ResumeCpu();
         }
         std::printf("%s: one frame costs %.3f s, the slowest pause took %.3f s\n", load.what, frame, pause);
-        EXPECT_LT(frame, Instrumented ? 20.0 : 1.0) << load.what;
-        EXPECT_LT(pause, Instrumented ? 20.0 : 1.0) << load.what;
+        EXPECT_LT(frame, 1.0) << load.what;
+        EXPECT_LT(pause, 1.0) << load.what;
     }
 }
