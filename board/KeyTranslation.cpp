@@ -48,15 +48,18 @@ void TVexaBoard::HostKeyDown(uint16_t vk, int shiftState) {
     const uint16_t entry = KeyTranslationTable[vk & 0xFF];
     if (entry == 0) return;
     if (diag && diag->Sink()) diag->SendC(DIAG_KB_MOUSE, "Key Press 0x%4.4x, 0x%4.4x", vk, shiftState);
-    if ((entry & 0xFF00) == 0xE000) keyboard->QueueByte(0xE0);
-    keyboard->QueueByte(static_cast<uint8_t>(entry & 0xFF));
+    const uint8_t code = static_cast<uint8_t>(entry & 0xFF);
+    const bool extended = (entry & 0xFF00) == 0xE000;
+    const uint8_t bytes[] = {0xE0, code};
+    keyboard->QueueBytes(extended ? bytes : bytes + 1, extended ? 2 : 1);
 }
 
 void TVexaBoard::HostKeyUp(uint16_t vk, int shiftState) {
     const uint16_t entry = KeyTranslationTable[vk & 0xFF];
     if (entry == 0) return;
     if (diag && diag->Sink()) diag->SendC(DIAG_KB_MOUSE, "Key Release 0x%4.4x, 0x%4.4x", vk, shiftState);
-    if ((entry & 0xFF00) == 0xE000) keyboard->QueueByte(0xE0);
-    keyboard->QueueByte(0xF0);
-    keyboard->QueueByte(static_cast<uint8_t>(entry & 0xFF));
+    const uint8_t code = static_cast<uint8_t>(entry & 0xFF);
+    const bool extended = (entry & 0xFF00) == 0xE000;
+    const uint8_t bytes[] = {0xE0, 0xF0, code};
+    keyboard->QueueBytes(extended ? bytes : bytes + 1, extended ? 3 : 2);
 }

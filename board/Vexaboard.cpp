@@ -264,13 +264,16 @@ bool TVexaBoard::Tick(int cycles) {
     return irqPending || nmiRequest.load(std::memory_order_relaxed);
 }
 
-// One audio step per call. A HALT hands a whole slice over at once; the rest of
-// that time is dropped rather than kept as a backlog, which would otherwise run
-// a step after every later instruction (and in the end overflow). Returns true
-// when a loop flag asks for the audio interrupt.
+// One audio step per call. A HALT hands a whole slice over at once: that step
+// is told every whole step's worth of cycles that passed, so that channels
+// without an output device (which play on in emulated time) lose none of it,
+// while the device's streams are topped up once, as always. Keeping the rest
+// as a backlog would instead run a step after every later instruction. Returns
+// true when a loop flag asks for the audio interrupt.
 bool TVexaBoard::StepAudio() {
-    audio->UpdateStreams(AudioStepCycles);
-    audioCycleAccumulator = (audioCycleAccumulator - AudioStepCycles) % AudioStepCycles;
+    const uint32_t steps = audioCycleAccumulator / AudioStepCycles;
+    audio->UpdateStreams(static_cast<int>(steps * AudioStepCycles));
+    audioCycleAccumulator -= steps * AudioStepCycles;
     return (audio->ReadStatus() & 0xF0) != 0;
 }
 

@@ -79,11 +79,17 @@ bool TVexaPS2Device::TickReceiving(int cycles) {
     return HasData();
 }
 
-void TVexaPS2Device::QueueByte(uint8_t b) {
-    const uint8_t w = writeIndex.load(std::memory_order_relaxed);
-    if (Next(w) != readIndex.load(std::memory_order_acquire)) {
-        queue[w] = b;
-        writeIndex.store(Next(w), std::memory_order_release);
+void TVexaPS2Device::QueueBytes(const uint8_t* bytes, int count) {
+    uint8_t w = writeIndex.load(std::memory_order_relaxed);
+    // The consumer only ever frees slots, so room seen here is still there
+    // when the bytes go in; one slot always stays empty to tell full from empty.
+    const int waiting = (w - readIndex.load(std::memory_order_acquire)) & (QueueSize - 1);
+    if (count <= QueueSize - 1 - waiting) {
+        for (int i = 0; i < count; ++i) {
+            queue[w] = bytes[i];
+            w = Next(w);
+        }
+        writeIndex.store(w, std::memory_order_release);
     }
     irqLogFlag.store(true, std::memory_order_relaxed);
 }

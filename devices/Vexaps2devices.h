@@ -28,7 +28,10 @@ public:
     // index, so neither side locks: the producer is whoever feeds the device
     // (the UI thread with host keys), the consumer the CPU thread.
     // QueueByte is the producer side: the byte is dropped when 31 are waiting.
-    void QueueByte(uint8_t b);
+    void QueueByte(uint8_t b) { QueueBytes(&b, 1); }
+    // A whole event (a make or break code with its prefixes) or nothing: a
+    // program must never read half of a key's code followed by the next key's.
+    void QueueBytes(const uint8_t* bytes, int count);
     // Consumer side: the next byte, or 0 when none is waiting.
     uint8_t ReadQueuedByte();
     bool HasData() const {

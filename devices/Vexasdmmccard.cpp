@@ -113,8 +113,11 @@ void TVexaSDCard::Execute() {
     case 9: {
         DIAG_POST_C(diag, DIAG_SD_MMC, "CMD9_SEND_CSD");
         // C_SIZE in 256 KB units (C_SIZE_MULT 7, READ_BL_LEN 9): the card
-        // reports one unit more than the image holds.
-        const uint32_t c = hasImage ? static_cast<uint32_t>((image.size() / CsdSizeUnit) & 0xFFFF) : 0;
+        // reports one unit more than the image holds. The field has 12 bits,
+        // so an image of 1 GB or more reports the largest standard-capacity
+        // card instead of wrapping to a tiny one.
+        const uint32_t c =
+            hasImage ? static_cast<uint32_t>(std::min<uint64_t>(image.size() / CsdSizeUnit, MaxCSize)) : 0;
         uint8_t csd[21] = {0xFF, 0x00, 0xFE, // response, then the start token
                            0x00, 0x0E, 0x00, 0x32, 0x5D, 0x59, 0,    0,    0,
                            0x03, 0x80, 0x00, 0x02, 0x40, 0x00, 0x01, 0xFF, 0xFF};

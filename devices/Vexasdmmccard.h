@@ -14,6 +14,7 @@ public:
     static constexpr int BlockSize = 512;
     static constexpr int ResponseQueueSize = 1024;
     static constexpr uint32_t CsdSizeUnit = 0x40000; // 256 KB per unit of the CSD's C_SIZE
+    static constexpr uint32_t MaxCSize = 4095;        // C_SIZE is 12 bits wide
     // Writes may grow the image up to the largest card the CSD can describe
     // (a 12-bit C_SIZE of 256 KB units), or the loaded size if that is larger,
     // so that a program gone wild cannot make it take all the host's memory.

@@ -46,6 +46,24 @@ bool ParseVk(const std::string& text, uint16_t* vk) {
     return true;
 }
 
+// The character starting at byte i, whole: all the bytes of a UTF-8
+// sequence, so that a message never cuts one in half. A byte that starts no
+// valid sequence is shown as \xNN.
+std::string CharacterAt(const std::string& text, size_t i) {
+    const unsigned char lead = static_cast<unsigned char>(text[i]);
+    const size_t length = lead < 0x80            ? 1
+                          : (lead >> 5) == 0x06 ? 2
+                          : (lead >> 4) == 0x0E ? 3
+                          : (lead >> 3) == 0x1E ? 4
+                                                : 0;
+    bool valid = length != 0 && i + length <= text.size();
+    for (size_t k = 1; valid && k < length; ++k) valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+    if (valid) return text.substr(i, length);
+    char escaped[8];
+    std::snprintf(escaped, sizeof escaped, "\\x%02X", lead);
+    return escaped;
+}
+
 } // namespace
 
 void AddKeyOptions(CLI::App& app, KeyOptions& options) {
@@ -99,8 +117,7 @@ std::optional<std::vector<KeyEvent>> ParseTypeOption(const std::string& value, s
             vk = c;
             shifted = true;
         } else {
-            *error = "cannot type '" + std::string(1, static_cast<char>(c)) +
-                     "': only letters, digits, spaces and \\n (Enter)";
+            *error = "cannot type '" + CharacterAt(text, i) + "': only letters, digits, spaces and \\n (Enter)";
             return std::nullopt;
         }
         const uint64_t press = frame * static_cast<uint64_t>(CyclesPerFrame);

@@ -19,6 +19,10 @@ struct FeatureOptions {
     uint64_t screenshotEvery = 0; // --screenshot-every N (frames)
 };
 
+// Accepts only a plain decimal number from least to most: CLI11 alone would
+// take "-1" and values past 2^64 and wrap them to huge or small counts.
+CLI::Validator WholeNumber(uint64_t least = 0, uint64_t most = UINT64_MAX);
+
 void AddFeatureOptions(CLI::App& app, FeatureOptions& options);
 // Adds the features the options ask for; false (with a message printed) when
 // an option value is unusable.

@@ -5,10 +5,38 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
 
 #include "board/Machine.h"
 #include "diag/DiagLog.h"
 #include "headless/HeadlessHost.h"
+
+bool FrameStartCycle(uint64_t frame, uint64_t* cycles) {
+    return !__builtin_mul_overflow(frame, CyclesPerFrame, cycles);
+}
+
+std::string OutputFolder(const std::string& path) {
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    return folder.empty() ? "." : folder.string();
+}
+
+bool CheckOutputPath(const std::string& path, std::string* error) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (path.empty() || fs::path(path).filename().empty()) {
+        *error = "no file name";
+        return false;
+    }
+    if (!fs::is_directory(OutputFolder(path), ec)) {
+        *error = "the folder " + OutputFolder(path) + " does not exist";
+        return false;
+    }
+    if (fs::is_directory(path, ec)) {
+        *error = "is a folder";
+        return false;
+    }
+    return true;
+}
 
 HeadlessRunner::HeadlessRunner(RunOptions options) : options_(std::move(options)) {}
 
@@ -62,9 +90,14 @@ int HeadlessRunner::Run() {
     for (int type : options_.filters) log_->SetFilter(type, true);
     machine_->Diag().Connect(log_.get());
 
+    // main() has refused frames whose start cannot be counted; one that lies
+    // past the run simply never comes.
+    uint64_t cycle = 0;
     for (uint64_t frame : options_.nmiFrames)
-        At(frame * CyclesPerFrame, [](::Machine& m) { m.Board().RequestNmi(); });
-    for (uint64_t frame : options_.resetFrames) At(frame * CyclesPerFrame, [](::Machine& m) { m.ColdBoot(); });
+        if (FrameStartCycle(frame, &cycle))
+            At(cycle, [](::Machine& m) { m.Board().RequestNmi(); });
+    for (uint64_t frame : options_.resetFrames)
+        if (FrameStartCycle(frame, &cycle)) At(cycle, [](::Machine& m) { m.ColdBoot(); });
     for (auto& feature : features_) feature->OnStart(*this);
 
     const auto start = std::chrono::steady_clock::now();

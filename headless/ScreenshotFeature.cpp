@@ -25,8 +25,10 @@ private:
     // One event at a time, each scheduling the next, so a long run does not
     // queue thousands of events up front.
     void ScheduleNumbered(HeadlessRunner& runner, uint64_t frame) {
-        const uint64_t cycle = frame * static_cast<uint64_t>(CyclesPerFrame);
-        if (cycle > runner.Options().cycles) return;
+        // A frame whose start cannot be counted lies past any run; so does
+        // one past the wrap of the frame number itself.
+        uint64_t cycle = 0;
+        if (frame < every_ || !FrameStartCycle(frame, &cycle) || cycle > runner.Options().cycles) return;
         runner.At(cycle, [this, &runner, frame](Machine& machine) {
             Write(machine, NumberedScreenshotPath(path_.empty() ? "screenshot.png" : path_, frame));
             ScheduleNumbered(runner, frame + every_);

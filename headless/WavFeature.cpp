@@ -19,11 +19,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path FolderOf(const std::string& path) {
-    fs::path folder = fs::path(path).parent_path();
-    return folder.empty() ? fs::path(".") : folder;
-}
-
 // The capture is streamed into a temporary file next to the target, so memory
 // stays flat however long the run, and renamed over the target at the end.
 class WavFeature final : public RunFeature {
@@ -33,11 +28,11 @@ public:
 
     void OnBeforeBoard(HeadlessRunner& runner) override {
         std::string temp =
-            (FolderOf(path_) / ("." + fs::path(path_).filename().string() + ".XXXXXX")).string();
+            (fs::path(OutputFolder(path_)) / ("." + fs::path(path_).filename().string() + ".XXXXXX")).string();
         fd_ = ::mkstemp(temp.data());
         if (fd_ < 0) {
             error_ =
-                "cannot create a temporary file in " + FolderOf(path_).string() + ": " + std::strerror(errno);
+                "cannot create a temporary file in " + fs::path(OutputFolder(path_)).string() + ": " + std::strerror(errno);
             return;
         }
         tempPath_ = temp;
@@ -108,7 +103,7 @@ private:
         if (!synced || !fdClosed) return false;
         if (::rename(tempPath_.c_str(), path_.c_str()) != 0) return false;
         tempPath_.clear();
-        const int dirFd = ::open(FolderOf(path_).c_str(), O_RDONLY | O_DIRECTORY);
+        const int dirFd = ::open(fs::path(OutputFolder(path_)).c_str(), O_RDONLY | O_DIRECTORY);
         if (dirFd >= 0) {
             ::fsync(dirFd);
             ::close(dirFd);
@@ -138,23 +133,6 @@ private:
 };
 
 } // namespace
-
-bool CheckWavPath(const std::string& path, std::string* error) {
-    std::error_code ec;
-    if (path.empty() || fs::path(path).filename().empty()) {
-        *error = "no file name";
-        return false;
-    }
-    if (!fs::is_directory(FolderOf(path), ec)) {
-        *error = "the folder " + FolderOf(path).string() + " does not exist";
-        return false;
-    }
-    if (fs::is_directory(path, ec)) {
-        *error = "is a folder";
-        return false;
-    }
-    return true;
-}
 
 std::unique_ptr<RunFeature> MakeWavFeature(const std::string& path) {
     return std::make_unique<WavFeature>(path);

@@ -7,6 +7,4 @@
 
 class RunFeature;
 
-// The folder of `path` must exist; false with a reason in *error otherwise.
-bool CheckWavPath(const std::string& path, std::string* error);
 std::unique_ptr<RunFeature> MakeWavFeature(const std::string& path);

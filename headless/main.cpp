@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <limits>
 #include <sstream>
 
 #include "diag/Diag.h"
@@ -39,14 +40,25 @@ int main(int argc, char** argv) {
     std::vector<std::string> logLists;
     std::string answer = "no";
 
-    app.add_option("--frames", frames, "Frames to run (319,488 T-states each)")->capture_default_str();
-    auto* cyclesOption = app.add_option("--cycles", cycles, "T-states to run (instead of --frames)");
+    app.add_option("--frames", frames, "Frames to run (319,488 T-states each)")
+        ->check(WholeNumber())
+        ->capture_default_str();
+    auto* cyclesOption =
+        app.add_option("--cycles", cycles, "T-states to run (instead of --frames)")->check(WholeNumber());
     app.add_flag("--log-all", options.logAll, "Write every diagnostic message to rizediv.log");
+    // One value per --log, split here rather than by CLI11: a value that
+    // splits into nothing (",") would make it take the next option as well.
     app.add_option("--log", logLists, "Diagnostic types to tick, by number or label (comma-separated)")
-        ->delimiter(',');
-    app.add_option("--nmi", options.nmiFrames, "Request an NMI once this many frames have run (repeatable)");
-    app.add_option("--reset", options.resetFrames, "Cold boot once this many frames have run (repeatable)");
-    app.add_option("--seed", options.seed, "Seed of the C library's random numbers")->capture_default_str();
+        ->allow_extra_args(false);
+    app.add_option("--nmi", options.nmiFrames, "Request an NMI once this many frames have run (repeatable)")
+        ->check(WholeNumber())
+        ->allow_extra_args(false);
+    app.add_option("--reset", options.resetFrames, "Cold boot once this many frames have run (repeatable)")
+        ->check(WholeNumber())
+        ->allow_extra_args(false);
+    app.add_option("--seed", options.seed, "Seed of the C library's random numbers")
+        ->check(WholeNumber(0, std::numeric_limits<unsigned>::max()))
+        ->capture_default_str();
     app.add_option("--answer", answer, "Answer to every question box")
         ->check(CLI::IsMember({"yes", "no", "cancel"}))
         ->capture_default_str();
@@ -55,17 +67,38 @@ int main(int argc, char** argv) {
     FeatureOptions features;
     AddFeatureOptions(app, features);
 
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        // CLI11 prints the help or the reason; every refusal is a bad option.
+        return app.exit(e) == 0 ? 0 : 64;
+    }
 
-    options.cycles = cyclesOption->count() ? cycles : frames * static_cast<uint64_t>(CyclesPerFrame);
+    auto countable = [](const char* option, uint64_t frame) {
+        uint64_t cycle = 0;
+        if (FrameStartCycle(frame, &cycle)) return true;
+        std::fprintf(stderr, "%s: %llu frames are more T-states than can be counted\n", option,
+                     static_cast<unsigned long long>(frame));
+        return false;
+    };
+    if (!cyclesOption->count() && !countable("--frames", frames)) return 64;
+    for (uint64_t frame : options.nmiFrames)
+        if (!countable("--nmi", frame)) return 64;
+    for (uint64_t frame : options.resetFrames)
+        if (!countable("--reset", frame)) return 64;
+    options.cycles = cycles;
+    if (!cyclesOption->count()) FrameStartCycle(frames, &options.cycles);
     options.answer = answer == "yes" ? MsgAnswer::Yes : answer == "cancel" ? MsgAnswer::Cancel : MsgAnswer::No;
-    for (const std::string& name : logLists) {
-        const int type = DiagTypeFromName(name);
-        if (type < 0) {
-            std::fprintf(stderr, "--log: unknown diagnostic type '%s'\n", name.c_str());
-            return 64;
+    for (const std::string& list : logLists) {
+        std::istringstream names(list + ",");
+        for (std::string name; std::getline(names, name, ',');) {
+            const int type = DiagTypeFromName(name);
+            if (type < 0) {
+                std::fprintf(stderr, "--log: unknown diagnostic type '%s'\n", name.c_str());
+                return 64;
+            }
+            options.filters.push_back(type);
         }
-        options.filters.push_back(type);
     }
 
     HeadlessRunner runner(options);

@@ -1,6 +1,7 @@
 #include "ui/FormDebug.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -384,6 +385,13 @@ void TDebugForm::ScrollChange() { RefreshView(); }
 void TDebugForm::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     PrepareGrids();
+}
+
+// A machine held by a window that is no longer on screen would look frozen,
+// with nothing left to resume it from: closing the debugger lets it run.
+void TDebugForm::closeEvent(QCloseEvent* event) {
+    if (!IsRunning() && VexaBoard.load(std::memory_order_acquire)) BtnRunClick();
+    QWidget::closeEvent(event);
 }
 
 void TDebugForm::SizeMemoryColumns() {

@@ -69,6 +69,7 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void PrepareGrids();

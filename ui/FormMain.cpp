@@ -244,6 +244,11 @@ void TMainForm::BuildMenus() {
     help->setObjectName("MenuHelp");
     MenuHelpAbout = help->addAction("&About", this, &TMainForm::MenuHelpAboutClick);
     MenuHelpAbout->setObjectName("MenuHelpAbout");
+
+    for (QMenu* menu : {file, load, control, debug, help}) {
+        connect(menu, &QMenu::aboutToShow, this, &TMainForm::MenuShown);
+        connect(menu, &QMenu::aboutToHide, this, &TMainForm::MenuHidden);
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -360,21 +365,72 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* e) {
     // Key preview: the window sees a key before the control that has the
     // focus, once (not again as the event travels up to the parents).
     auto* target = qobject_cast<QWidget*>(watched);
-    if (!target || target->window() != this) return false;
+    if (!target) return false;
+    if (target->window() != this) {
+        // Another window (a menu, a dialog) has the keyboard now.
+        if (!keysDown.empty()) ReleaseHeldKeys();
+        return false;
+    }
     QWidget* focus = QApplication::focusWidget();
     if (focus ? target != focus : target != this) return false;
     return HandleKey(e);
 }
 
+namespace {
+
+// The physical key of an event: its scan code, or (for events made up without
+// one) its machine code, so that a release finds the press it belongs to.
+uint32_t PhysicalKey(const QKeyEvent& key, uint16_t vk) {
+    return key.nativeScanCode() != 0 ? key.nativeScanCode() : 0x80000000u | vk;
+}
+
+// True while a menu has the keyboard: one is open, or the menu bar is in its
+// keyboard mode (it then holds the focus).
+bool MenuHasKeyboard() {
+    return QApplication::activePopupWidget() != nullptr || qobject_cast<QMenuBar*>(QApplication::focusWidget());
+}
+
+} // namespace
+
+void TMainForm::ReleaseHeldKeys() {
+    for (const auto& [physical, vk] : keysDown) FormKeyUp(vk, 0);
+    keysDown.clear();
+}
+
+void TMainForm::MenuShown() {
+    // The menu takes the keyboard: nothing may stay held down in the machine
+    // (Alt, after Alt+F) while its release goes to the menu instead.
+    ReleaseHeldKeys();
+}
+
+void TMainForm::MenuHidden() {
+    // Once the menus are closed (Esc, or a command chosen), the keyboard is
+    // the machine's again: the menu bar leaves its keyboard mode, which would
+    // otherwise go on taking letters as menu titles. Checked after the event,
+    // as moving between menus hides one just before showing the next.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (QApplication::activePopupWidget() == nullptr && QApplication::focusWidget() == menuBar() &&
+                isActiveWindow())
+                setFocus();
+        },
+        Qt::QueuedConnection);
+}
+
 bool TMainForm::HandleKey(QEvent* e) {
+    if (MenuHasKeyboard()) {
+        // Keys the menus consume never reach the machine.
+        ReleaseHeldKeys();
+        return false;
+    }
     if (e->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(e);
         uint16_t vk = VirtualKeyFromEvent(*key);
-        if (key->nativeScanCode() != 0) {
-            // A repeat keeps the code of the first press.
-            auto [it, inserted] = keysDown.try_emplace(key->nativeScanCode(), vk);
-            if (!inserted) vk = it->second;
-        }
+        // A repeat keeps the code of the first press.
+        auto [it, inserted] = keysDown.try_emplace(PhysicalKey(*key, vk), vk);
+        if (!inserted) vk = it->second;
+        if (vk == 0) keysDown.erase(it);
         // Tab and F10 are the machine's keys, not focus or menu navigation.
         if (vk == VK_TAB_CODE || vk == VK_F10_CODE) {
             FormKeyDown(vk, 0);
@@ -386,12 +442,13 @@ bool TMainForm::HandleKey(QEvent* e) {
         // X11 reports auto-repeat as release and press pairs; the machine sees
         // only the presses, as a held key on a PS/2 keyboard.
         if (key->isAutoRepeat()) return true;
-        uint16_t vk = VirtualKeyFromEvent(*key);
-        if (auto it = keysDown.find(key->nativeScanCode()); key->nativeScanCode() != 0 && it != keysDown.end()) {
-            vk = it->second;
-            keysDown.erase(it);
-        }
-        if (vk != 0) FormKeyUp(vk, ShiftStateFrom(key->modifiers(), QGuiApplication::mouseButtons()));
+        // Only the release of a key whose press the machine saw: not the Esc
+        // that closed a menu, nor keys pressed in another window.
+        const auto it = keysDown.find(PhysicalKey(*key, VirtualKeyFromEvent(*key)));
+        if (it == keysDown.end()) return false;
+        const uint16_t vk = it->second;
+        keysDown.erase(it);
+        FormKeyUp(vk, ShiftStateFrom(key->modifiers(), QGuiApplication::mouseButtons()));
         if (vk == VK_TAB_CODE || vk == VK_F10_CODE) return true;
     } else if (e->type() == QEvent::ShortcutOverride) {
         // F10 and Tab never reach a shortcut or the menu bar.
@@ -405,12 +462,10 @@ bool TMainForm::HandleKey(QEvent* e) {
 }
 
 bool TMainForm::event(QEvent* e) {
-    // Keys released while another window has the focus never arrive here:
-    // release them now, so that none stays held down in the machine.
-    if (e->type() == QEvent::WindowDeactivate) {
-        for (const auto& [scanCode, vk] : keysDown) FormKeyUp(vk, 0);
-        keysDown.clear();
-    }
+    // Keys released while another window has the focus, or while a modal
+    // dialog blocks this one, never arrive here: release them now, so that
+    // none stays held down in the machine.
+    if (e->type() == QEvent::WindowDeactivate || e->type() == QEvent::WindowBlocked) ReleaseHeldKeys();
     return QMainWindow::event(e);
 }
 

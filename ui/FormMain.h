@@ -157,6 +157,10 @@ private:
     void FillRecentMenu();
     // A key event seen before any control; true when it must go no further.
     bool HandleKey(QEvent* event);
+    // Sends the machine the release of every key it holds down.
+    void ReleaseHeldKeys();
+    void MenuShown();
+    void MenuHidden();
     void ApplyPendingPanels();
     void PostToUi(std::atomic<bool>& posted, void (TMainForm::*apply)());
     void ApplyScreenRepaint();
@@ -179,7 +183,7 @@ private:
     std::atomic<bool> screenRepaintPosted{false};
     std::atomic<bool> statusRepaintPosted{false};
 
-    // The code sent for each physical key that is down, so that its release
-    // sends the same code even if the modifiers changed in between.
+    // The code sent for each physical key that is down in the machine, so that
+    // its release sends the same code even if the modifiers changed in between.
     std::unordered_map<uint32_t, uint16_t> keysDown;
 };

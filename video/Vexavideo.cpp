@@ -75,8 +75,13 @@ void TVexaVideo::Reset() {
     blitHeight = blitWidth = blitControl = 0;
 }
 
-void TVexaVideo::SetPanel(int panel, const char* text) const {
-    if (bus == nullptr) return;
+// Only a change reaches the host: a program (or the line coprocessor) that
+// writes a register in a tight loop would otherwise hand it millions of
+// identical texts a frame, each taking its lock. The texts are this file's
+// literals, so comparing addresses is enough.
+void TVexaVideo::SetPanel(int panel, const char* text) {
+    if (bus == nullptr || panelShown[panel] == text) return;
+    panelShown[panel] = text;
     if (Host* host = bus->WindowHandle()) host->SetStatusPanel(panel, text);
 }
 

@@ -105,7 +105,7 @@ private:
     void WritePaletteCtrl(uint8_t v);
     void WritePlaneRegister(uint16_t address, uint8_t v);
     void ClearRasterIrq();
-    void SetPanel(int panel, const char* text) const;
+    void SetPanel(int panel, const char* text);
     const char* TileModeName() const;
 
     // Raster and playfield (VideoRender.cpp).
@@ -130,6 +130,7 @@ private:
     MachineBus* bus;
     DiagChannel* diag;
     FrameExchange* frames = nullptr;
+    const char* panelShown[16] = {}; // the text each status panel was last given
 
     // Raster.
     int rasterLine = 0;
@@ -190,6 +191,9 @@ private:
     uint8_t blitSourceBank = 0, blitDestBank = 0;
     uint16_t blitSourceModulo = 0, blitDestModulo = 0; // 10 bits, two's complement
     uint8_t blitHeight = 0, blitWidth = 0, blitControl = 0;
+    // Bytes copied by every blit so far; the line coprocessor limits what one
+    // of its runs may start by it.
+    uint64_t blitBytesCopied = 0;
 };
 
 // Composes the visible 400 x 240 area (raster lines 16-255, columns 96-495)

@@ -57,6 +57,7 @@ void TVexaVideo::Blit() {
     const uint32_t sourceRowStep = static_cast<uint32_t>(ascending ? sourceModulo : -sourceModulo);
     const uint32_t destRowStep = static_cast<uint32_t>(ascending ? destModulo : -destModulo);
     uint32_t s = source, d = dest;
+    blitBytesCopied += (blitWidth + 1u) * (blitHeight + 1u);
     for (int row = 0; row <= blitHeight; ++row) {
         for (int i = 0; i <= blitWidth; ++i) {
             const uint8_t byte = vram[s & VramMask];

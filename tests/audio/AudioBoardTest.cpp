@@ -24,6 +24,22 @@ TEST(AudioBoard, PortsReachTheChannels) {
     EXPECT_EQ(b.InPort(0x08), 0x13);
 }
 
+// Port 0x02 bits 4-7 acknowledge the loop flags of channels 0-3, each its
+// own and no other.
+TEST(AudioBoard, EachAcknowledgeBitClearsItsOwnChannelsLoopFlag) {
+    AudioFixture f;
+    TVexaBoard& b = *f.board;
+    b.OutPort(0x08, 0x0F); // every channel plays (duration 0: a loop per source step)
+    for (int n = 0; n < 4; ++n) {
+        b.Tick(10000);
+        ASSERT_EQ(b.InPort(0x08), 0xFF) << n;
+        b.OutPort(0x02, static_cast<uint8_t>(0x10 << n));
+        EXPECT_EQ(b.InPort(0x08), 0xFF & ~(0x10 << n)) << n;
+    }
+    b.OutPort(0x02, 0xF0);
+    EXPECT_EQ(b.InPort(0x08), 0x0F);
+}
+
 TEST(AudioBoard, LoopFlagsInterruptOnlyOnTheStepTickAndWithTheMasterBit) {
     AudioFixture f;
     TVexaBoard& b = *f.board;

@@ -87,18 +87,21 @@ TEST(AudioProgram, SquareWavesHaveTheirPitchOnTheirSide) {
             << "temporary file left behind";
 }
 
+// No sound device: the channel plays on in emulated time, one 8-byte pass at
+// 1 kHz every 8 ms, so about 11 interrupts in 10 frames (88.75 ms), whether
+// the program waits busily or in HALT (where a whole slice passes in one go).
 TEST(AudioProgram, LoopFlagsInterruptTheProcessor) {
-    TempDir dir;
-    InstallProgram(dir, "loop_irq");
-    // No sound device: the channel plays on in emulated time, one 8-byte pass
-    // at 1 kHz every 8 ms, so about 11 interrupts in 10 frames (88.75 ms).
-    const ProcessResult r = testing_support::RunHeadless(dir.Path(), {"--frames", "10", "--quiet"});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    const std::vector<uint8_t> ram = testing_support::ReadFileBytes(dir / "main.ram");
-    ASSERT_EQ(ram.size(), 0x80000u);
-    EXPECT_GE(ram[0x7000], 10);
-    EXPECT_LE(ram[0x7000], 12);
-    EXPECT_EQ(ram[0x7001], 0x11); // started, and the pass that interrupted
+    for (const char* program : {"loop_irq", "loop_irq_halt"}) {
+        TempDir dir;
+        InstallProgram(dir, program);
+        const ProcessResult r = testing_support::RunHeadless(dir.Path(), {"--frames", "10", "--quiet"});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        const std::vector<uint8_t> ram = testing_support::ReadFileBytes(dir / "main.ram");
+        ASSERT_EQ(ram.size(), 0x80000u);
+        EXPECT_GE(ram[0x7000], 10) << program;
+        EXPECT_LE(ram[0x7000], 12) << program;
+        EXPECT_EQ(ram[0x7001], 0x11) << program; // started, and the pass that interrupted
+    }
 }
 
 TEST(AudioProgram, NonsenseAtEveryAudioPortKeepsTheMachineRunning) {

@@ -76,18 +76,31 @@ TEST(KeyTranslation, MessagesWithoutFilterTest) {
               (std::vector<std::string>{"Key Press 0x00ba, 0x001b", "Key Release 0x00ba, 0x0000"}));
 }
 
-// A full queue drops new key bytes; the waiting ones are read intact.
-TEST(KeyTranslation, FullQueueDropsNewKeys) {
-    BoardFixture f(io_test::Program("kbd_echo")); // interrupts not yet enabled: nothing is read
-    TVexaBoard& board = f.board();
-    TVexaKeyboard& kb = *board.Keyboard();
-    for (int i = 0; i < 31; ++i)
-        kb.QueueByte(static_cast<uint8_t>(i + 1));
-    board.HostKeyDown('A', 0);
-    board.HostKeyUp(VK_LEFT, 0);
-    RunFor(board, 20000);
-    std::vector<uint8_t> expected;
-    for (int i = 0; i < 31; ++i)
-        expected.push_back(static_cast<uint8_t>(i + 1));
-    EXPECT_EQ(Received(board), expected);
+// A full queue drops new key events whole, never a part of one: each event
+// either fits with all its bytes or leaves the queue as it was, at the limit
+// and just past it. The waiting bytes are read intact.
+TEST(KeyTranslation, FullQueueDropsWholeKeyEvents) {
+    struct Case {
+        int waiting;
+        std::vector<uint8_t> added; // what Left's release, then A's press, leave in the queue
+    } cases[] = {
+        {27, {0xE0, 0xF0, 0x6B, 0x1C}}, // 31 bytes: both fit
+        {28, {0xE0, 0xF0, 0x6B}},       // Left's three fill the queue; A is dropped
+        {29, {0x1C}},                   // Left's three do not fit; A's one does
+        {31, {}},
+    };
+    for (const Case& c : cases) {
+        BoardFixture f(io_test::Program("kbd_echo")); // interrupts not yet enabled: nothing is read
+        TVexaBoard& board = f.board();
+        std::vector<uint8_t> expected;
+        for (int i = 0; i < c.waiting; ++i) {
+            board.Keyboard()->QueueByte(static_cast<uint8_t>(i + 1));
+            expected.push_back(static_cast<uint8_t>(i + 1));
+        }
+        board.HostKeyUp(VK_LEFT, 0);
+        board.HostKeyDown('A', 0);
+        RunFor(board, 20000);
+        expected.insert(expected.end(), c.added.begin(), c.added.end());
+        EXPECT_EQ(Received(board), expected) << c.waiting << " bytes waiting";
+    }
 }

@@ -200,3 +200,35 @@ TEST(Ps2Device, ResetHandshakeFromZ80Program) {
     EXPECT_EQ(io_test::RamWord(board, io_test::KbCount), 3);
     EXPECT_EQ(io_test::RamBytes(board, io_test::KbBuffer, 4), (std::vector<uint8_t>{0xFF, 0xFA, 0xAA, 0x00}));
 }
+
+// Port 0x03 drives each device's host lines through its own two bits, and
+// port 0x01 shows each device's lines in its own two bits: a request to send
+// on one port runs that device's transfer and leaves the other idle.
+TEST(Ps2Device, EachPortHasItsOwnHostAndDeviceLines) {
+    struct Port {
+        const char* name;
+        uint8_t clockPull, dataPull; // port 0x03 bits
+        uint8_t clockLine, dataLine; // port 0x01 bits
+        bool answers;                // the keyboard answers the reset command
+    } ports[] = {{"keyboard", 0x10, 0x20, 0x10, 0x20, true}, {"mouse", 0x40, 0x80, 0x40, 0x80, false}};
+    for (const Port& p : ports) {
+        BoardFixture f({0x76}); // halt
+        TVexaBoard& b = f.board();
+        const uint8_t theirs = 0xF0 & ~(p.clockLine | p.dataLine);
+        b.OutPort(0x03, p.clockPull);
+        b.OutPort(0x03, p.dataPull); // the request to send
+        int edges = 0;
+        uint8_t last = b.InPort(0x01);
+        for (int i = 0; i < 40; ++i) {
+            b.Tick(1150);
+            const uint8_t lines = b.InPort(0x01);
+            EXPECT_EQ(lines & theirs, 0) << p.name;
+            if ((lines ^ last) & p.clockLine) ++edges;
+            last = lines;
+        }
+        EXPECT_EQ(edges, 23) << p.name; // twelve rising edges from a low clock
+        EXPECT_EQ(last & (p.clockLine | p.dataLine), p.clockLine | p.dataLine) << p.name;
+        EXPECT_EQ((last & 0x01) != 0, p.answers) << p.name; // keyboard data waiting
+        EXPECT_EQ(last & 0x02, 0) << p.name;               // the mouse never has any
+    }
+}

@@ -116,6 +116,26 @@ TEST(SdCard, CsdReportsCapacityFromImageSize) {
     EXPECT_EQ(Read(none, 21), Cat(Cat(head, {0, 0, 0}), tail));
 }
 
+// C_SIZE has 12 bits: an image that writes have grown to 1 GB less one unit
+// reports that exactly, and one of 1 GB the same largest standard-capacity
+// card instead of wrapping to 256 KB. (The largest write allowed ends at 1 GB.)
+TEST(SdCard, CsdSizeStopsAtTheLargestStandardCard) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a gigabyte of zeros teaches a sanitizer nothing; the plain build checks the limit";
+#endif
+    LoadedCard c(std::vector<uint8_t>(512, 0x11));
+    const std::vector<uint8_t> largest{0x03, 0xFF, 0xC0};
+    for (const uint64_t units : {4095ull, 4096ull}) {
+        const uint32_t end = static_cast<uint32_t>(units * TVexaSDCard::CsdSizeUnit - 1);
+        EXPECT_EQ(WriteBlock(c.card, end - 511, std::vector<uint8_t>(512, 0x22)),
+                  (std::vector<uint8_t>{0xFF, 0x00, 0x04, 0xFF}));
+        ASSERT_EQ(c.card.Image().size(), units * TVexaSDCard::CsdSizeUnit);
+        Command(c.card, 9, 0);
+        const std::vector<uint8_t> csd = Read(c.card, 21);
+        EXPECT_EQ(std::vector<uint8_t>(csd.begin() + 9, csd.begin() + 12), largest) << units << " units";
+    }
+}
+
 TEST(SdCard, CidIdentifiesTheCard) {
     TVexaSDCard card;
     Command(card, 0, 0); // left unread: emptied first

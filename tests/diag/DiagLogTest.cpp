@@ -3,7 +3,13 @@
 // two message formatters.
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 #include "diag/DiagLog.h"
 #include "support/TestFiles.h"
@@ -142,6 +148,38 @@ TEST(DiagLogTest, ExportIsRowsThenOneZeroByte) {
     EXPECT_EQ(ReadFileText(dir / "out.txt"), expected);
     EXPECT_FALSE(log.ExportToFile((dir / "no" / "out.txt").string(), &error));
     EXPECT_FALSE(error.empty());
+}
+
+// A write that fails half way (here the file-size limit) names the file the
+// user chose, never the temporary file it goes through, and leaves neither.
+TEST(DiagLogTest, FailedExportNamesTheChosenFile) {
+    TempDir dir;
+    DiagLog log("");
+    log.SetFilter(DIAG_VIDEO, true);
+    log.AddMessage(DIAG_VIDEO, std::string(100, 'x'));
+    const std::string target = (dir / "out.txt").string();
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(fds[0]);
+        std::signal(SIGXFSZ, SIG_IGN);
+        const struct rlimit limit{16, 16};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        std::string error;
+        if (log.ExportToFile(target, &error)) error = "succeeded";
+        (void)!::write(fds[1], error.data(), error.size());
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    std::string error;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) error.append(buffer, static_cast<size_t>(n));
+    ::close(fds[0]);
+    ::waitpid(child, nullptr, 0);
+    EXPECT_EQ(error, "cannot write " + target + ": " + std::strerror(EFBIG));
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Path())) << "a file was left behind";
 }
 
 TEST(DiagLogTest, PostsFromSeveralThreadsKeepEachThreadsOrder) {

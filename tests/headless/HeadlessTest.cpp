@@ -46,6 +46,21 @@ TEST_F(Headless, RunsTheBootRomAndWritesTheFourDumps) {
     EXPECT_TRUE(fs::exists(dir / "rizediv.log"));
 }
 
+// A line coprocessor program that keeps sending itself back to its start
+// ends its run after 32,768 instructions instead of hanging the machine.
+TEST_F(Headless, LineCopProgramRestartingItselfStillEnds) {
+    fs::copy_file(TestProgram("headless", "linecop_restart"), dir / "boot.rom", fs::copy_options::overwrite_existing);
+    const ProcessResult r = RunHeadless(dir.Path(), {"--frames", "2", "--log", "VIDEO"}, 60);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find(", frames: 2.00,"), std::string::npos) << r.out;
+    EXPECT_EQ(MainRam()[0x70004], 0x5A);
+    // One "running" from the CPU, then 16,384 from the run's own writes.
+    const std::string log = ReadFileText(dir / "rizediv.log");
+    size_t stopped = 0;
+    for (size_t at = 0; (at = log.find("(stopped)", at)) != std::string::npos; ++at) ++stopped;
+    EXPECT_EQ(stopped, 16384u);
+}
+
 TEST_F(Headless, CyclesOverrideFrames) {
     const ProcessResult r = RunHeadless(dir.Path(), {"--cycles", "1000", "--frames", "50"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -118,6 +133,46 @@ TEST_F(Headless, WarningsAreShownAndTheRunGoesOn) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.err.find("File Load Error: EEPROM file not found, skipping"), std::string::npos);
     EXPECT_NE(r.err.find("File Load Error: SDCARD image not found, skipping"), std::string::npos);
+}
+
+// Option values a careless user types are refused at once with status 64 and
+// a message naming the option, before any emulation (no dumps): negative and
+// oversized numbers, frame counts whose T-states cannot be counted, CLI11's
+// own refusals, an empty --log list, a folder named as the output file.
+// The largest frame that can still be counted is accepted.
+TEST_F(Headless, CarelessOptionsAreRefusedAtOnce) {
+    fs::create_directory(dir / "folder");
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+    } cases[] = {
+        {{"--frames", "-1"}, "--frames: '-1' is not a whole number"},
+        {{"--cycles", "-1"}, "--cycles: '-1' is not a whole number"},
+        {{"--frames", "18446744073709551616"}, "--frames: '18446744073709551616' is larger than"},
+        {{"--frames", "57738456761161"}, "--frames: 57738456761161 frames are more T-states than can be counted"},
+        {{"--nmi", "57738456761161"}, "--nmi: 57738456761161 frames"},
+        {{"--reset", "57738456761161"}, "--reset: 57738456761161 frames"},
+        {{"--screenshot-every", "2251799813685248"}, "--screenshot-every: 2251799813685248 frames"},
+        {{"--screenshot-every", "0"}, "--screenshot-every: '0' is less than 1"},
+        {{"--seed", "4294967296"}, "--seed: '4294967296' is larger than 4294967295"},
+        {{"--frames"}, "--frames"},                                       // no value
+        {{"--bogus"}, "--bogus"},                                         // unknown option
+        {{"--frames", "1", "extra"}, "extra"},                            // stray argument
+        {{"--answer", "maybe"}, "--answer"},                              // not one of the choices
+        {{"--log", ",", "--frames", "5"}, "--log: unknown diagnostic type ''"},
+        {{"--screenshot", "folder"}, "--screenshot: folder: is a folder"},
+        {{"--type", "\xC3\xA9@1"}, "cannot type '\xC3\xA9'"}, // a whole UTF-8 character
+        {{"--type", "\xFF@1"}, "cannot type '\\xFF'"},            // a byte that starts none
+    };
+    for (const Case& c : cases) {
+        const ProcessResult r = RunHeadless(dir.Path(), c.args, 60);
+        EXPECT_EQ(r.exitCode, 64) << c.args[0] << " " << r.err;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_FALSE(fs::exists(dir / "main.ram")) << c.args[0];
+    }
+    const ProcessResult last = RunHeadless(dir.Path(), {"--frames", "1", "--nmi", "57738456761160"}, 60);
+    EXPECT_EQ(last.exitCode, 0) << last.err;
+    EXPECT_EQ(RunHeadless(dir.Path(), {"--help"}, 60).exitCode, 0);
 }
 
 TEST_F(Headless, ADumpThatCannotBeWrittenFailsTheRun) {

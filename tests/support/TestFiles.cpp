@@ -55,7 +55,7 @@ fs::path TestProgram(const std::string& suite, const std::string& name) {
     return fs::path(VEXA_TEST_BIN_DIR) / suite / (name + ".bin");
 }
 
-ProcessResult RunHeadless(const fs::path& dir, const std::vector<std::string>& args) {
+ProcessResult RunHeadless(const fs::path& dir, const std::vector<std::string>& args, unsigned timeoutSeconds) {
     TempDir outputs;
     const fs::path outFile = outputs / "stdout", errFile = outputs / "stderr";
     ProcessResult result;
@@ -69,6 +69,7 @@ ProcessResult RunHeadless(const fs::path& dir, const std::vector<std::string>& a
         std::vector<std::string> copies(args);
         for (std::string& a : copies) argv.push_back(a.data());
         argv.push_back(nullptr);
+        if (timeoutSeconds != 0) ::alarm(timeoutSeconds); // kept across execv
         ::execv(exe.c_str(), argv.data());
         ::_exit(127);
     }

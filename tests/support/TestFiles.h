@@ -49,7 +49,10 @@ struct ProcessResult {
     std::string out; // standard output
     std::string err; // standard error
 };
-// Runs vexa-headless with the arguments in the folder given.
-ProcessResult RunHeadless(const std::filesystem::path& dir, const std::vector<std::string>& args);
+// Runs vexa-headless with the arguments in the folder given. With a timeout,
+// a run still going after that many seconds is ended by SIGALRM (exit code
+// 128 + 14), so that a hang fails its test instead of stalling the suite.
+ProcessResult RunHeadless(const std::filesystem::path& dir, const std::vector<std::string>& args,
+                          unsigned timeoutSeconds = 0);
 
 } // namespace testing_support

@@ -43,6 +43,7 @@ private slots:
     void BreakpointFieldTakesOnlyHex();
     void MemoryViewReachesTheTopOfMemory();
     void ListingReadsBootRomBelow0x200();
+    void ClosingTheDebuggerLeavesTheMachineRunning();
 
 private:
     std::unique_ptr<Emulator> emu;
@@ -197,6 +198,26 @@ void DebuggerTest::ListingReadsBootRomBelow0x200() {
     QCOMPARE(list->item(1)->text(), expected(0x1FF, {0x00}));
     QCOMPARE(list->item(2)->text(), expected(0x200, {0x3E, 0x42}));
     QVERIFY(list->item(3)->text().startsWith("0202: "));
+}
+
+// Closed while stopped, the debugger lets the machine go: nothing on screen
+// could resume it otherwise. Closed while running, it changes nothing.
+void DebuggerTest::ClosingTheDebuggerLeavesTheMachineRunning() {
+    StopAndReset();
+    Machine* m = VexaMachine.load();
+    QVERIFY(m->IsCpuHeld());
+    const unsigned slices = m->CpuThread()->SliceCount();
+    DebugForm->close();
+    QVERIFY(!DebugForm->isVisible());
+    QVERIFY(DebugForm->IsRunning());
+    QCOMPARE(MainForm->PanelText(0), QString("RUN"));
+    QVERIFY(WaitFor([&] { return m->CpuThread()->SliceCount() > slices + 2; }));
+    QVERIFY(!m->IsCpuHeld());
+
+    DebugForm->show();
+    DebugForm->close();
+    QVERIFY(DebugForm->IsRunning());
+    QVERIFY(WaitFor([&] { return m->RegisterSnapshot().HL > 0x2000; }));
 }
 
 QTEST_MAIN(DebuggerTest)

@@ -80,6 +80,33 @@ TEST_F(BlitterTest, DescendingRowsStepDownByTheModulo) {
     EXPECT_EQ(Vram()[0x4027], 0);
 }
 
+// The destination modulo moves the destination's rows on its own, whatever
+// the source's: positive, negative (bit 9) and descending.
+TEST_F(BlitterTest, DestinationModuloMovesOnlyTheDestinationRows) {
+    struct Case {
+        uint16_t destModulo;
+        bool ascending;
+        uint32_t source;
+        std::vector<std::pair<uint32_t, uint8_t>> written;
+    } cases[] = {
+        {6, true, 0x1000, {{0x3000, 1}, {0x3001, 2}, {0x3008, 3}, {0x3009, 4}}},
+        {0x3F6 /* -10 */, true, 0x1000, {{0x3000, 1}, {0x3001, 2}, {0x2FF8, 3}, {0x2FF9, 4}}},
+        {6, false, 0x1003, {{0x3000, 4}, {0x2FFF, 3}, {0x2FF8, 2}, {0x2FF7, 1}}},
+    };
+    for (const Case& c : cases) {
+        std::memset(Vram() + 0x2F00, 0, 0x200);
+        for (int i = 0; i < 4; ++i)
+            Vram()[0x1000 + i] = static_cast<uint8_t>(i + 1);
+        // Two rows of two bytes; the source rows lie back to back.
+        Run({.source = c.source, .dest = 0x3000, .width = 1, .height = 1, .destModulo = c.destModulo,
+             .ascending = c.ascending});
+        int nonZero = 0;
+        for (int a = 0x2F00; a < 0x3100; ++a) nonZero += Vram()[a] != 0;
+        EXPECT_EQ(nonZero, 4) << c.destModulo;
+        for (const auto& [address, value] : c.written) EXPECT_EQ(Vram()[address], value) << std::hex << address;
+    }
+}
+
 TEST_F(BlitterTest, TransparentZerosLeaveTheDestinationButAdvance) {
     const uint8_t source[] = {1, 0, 3, 0};
     std::memcpy(Vram() + 0x100, source, 4);

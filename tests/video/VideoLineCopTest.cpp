@@ -127,3 +127,26 @@ TEST_F(LineCopTest, TheProgramIsReadFromMainRamDirectly) {
     Lines(1);
     EXPECT_EQ(Video().paletteRam[1], 0x0C);
 }
+
+// A wait reaches every line of the 312-line frame, rendered or not; a wait
+// line of 312 or more is never reached before the frame wrap restarts the
+// program.
+TEST_F(LineCopTest, WaitsReachEveryLineOfTheFrameAndNoFurther) {
+    for (const int line : {1, 255, 256, 300, 311, 312, 511}) {
+        Program(0, {static_cast<uint16_t>(0xC000 | line), 0x8001, 0x0005, 0xC1FF});
+        Start(0);
+        Lines(1);
+        ToLine(0); // the frame wrap starts the program afresh
+        Write(0x001, 0x00);
+        Lines(1); // line 0 runs the wait
+        Lines(std::min(line, TVexaVideo::RasterLines) - 1);
+        EXPECT_EQ(Video().paletteRam[1], 0) << "before line " << line;
+        if (line < TVexaVideo::RasterLines) {
+            Lines(1);
+            EXPECT_EQ(Video().paletteRam[1], 5) << "at line " << line;
+        } else {
+            EXPECT_EQ(Video().RasterLine(), 0) << line; // the frame wrapped first
+        }
+        Write(0x20D, 0x00);
+    }
+}
