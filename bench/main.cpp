@@ -324,8 +324,9 @@ int main(int argc, char** argv) {
     std::string what = "all";
     uint64_t tstates = 2'000'000'000ull;
     int repeat = 1;
-    app.add_option("what", what, "cpu (with its libz80ex yardstick), z80ex, machine, display or all")
-        ->check(CLI::IsMember({"cpu", "z80ex", "machine", "display", "all"}));
+    app.add_option("what", what,
+                   "cpu, z80ex (the yardstick), peer (both and their ratio), machine, display or all")
+        ->check(CLI::IsMember({"cpu", "z80ex", "peer", "machine", "display", "all"}));
     app.add_option("tstates", tstates,
                    "T-states per run of the cpu scenarios (half that per machine scenario)")
         ->check(CLI::Range(uint64_t{1000}, uint64_t{1} << 40));
@@ -342,9 +343,9 @@ int main(int argc, char** argv) {
     const BoardFolder folder;
     std::vector<Measure> measures;
     const bool all = what == "all";
-    if (all || what == "cpu")
+    if (all || what == "cpu" || what == "peer")
         measures.push_back({"cpu", "emulated MHz", [&] { return RunCpu(workload, tstates); }, {}});
-    if (all || what == "cpu" || what == "z80ex")
+    if (all || what == "z80ex" || what == "peer")
         measures.push_back({"z80ex (libz80ex, same workload)",
                             "emulated MHz",
                             [&] { return RunPeer(workload, tstates); },
