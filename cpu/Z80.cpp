@@ -12,7 +12,7 @@ namespace {
 enum : uint8_t { SF = 0x80, ZF = 0x40, YF = 0x20, HF = 0x10, XF = 0x08, PF = 0x04, NF = 0x02, CF = 0x01 };
 
 // Register slots of the record, as used by the index templates.
-constexpr int SlotAF = 0, SlotBC = 1, SlotDE = 2, SlotHL = 3, SlotIX = 4, SlotIY = 5;
+constexpr int SlotAF = 0, SlotBC = 1, SlotDE = 2, SlotHL = 3, SlotIX = 4, SlotIY = 5, SlotSP = 7;
 
 // Byte offset inside the register record of the 8-bit register with Z80 code
 // 0-7 (B C D E H L - A); H and L come from the slot given, so that the index
@@ -32,11 +32,19 @@ inline uint8_t& RegA(Z80Registers& r) { return RegBytes(r)[SlotAF * 4 + 1]; }
 inline uint8_t& RegF(Z80Registers& r) { return RegBytes(r)[SlotAF * 4]; }
 inline uint8_t& RegB(Z80Registers& r) { return RegBytes(r)[SlotBC * 4 + 1]; }
 inline uint8_t& RegC(Z80Registers& r) { return RegBytes(r)[SlotBC * 4]; }
-inline uint32_t& Pair16(Z80Registers& r, int slot) { return (&r.AF)[slot]; }
+// The 19 slots of the record as an array: indexing past &r.AF would step
+// outside the object the pointer points to, which is undefined behaviour
+// however the fields are laid out. A constant slot folds to a plain field.
+constexpr std::array<uint32_t Z80Registers::*, 19> kSlots = {
+    &Z80Registers::AF,    &Z80Registers::BC,    &Z80Registers::DE,    &Z80Registers::HL,    &Z80Registers::IX,
+    &Z80Registers::IY,    &Z80Registers::PC,    &Z80Registers::SP,    &Z80Registers::AFAlt, &Z80Registers::BCAlt,
+    &Z80Registers::DEAlt, &Z80Registers::HLAlt, &Z80Registers::IFF1,  &Z80Registers::IFF2,  &Z80Registers::Halted,
+    &Z80Registers::IM,    &Z80Registers::I,     &Z80Registers::R,     &Z80Registers::R7};
+inline uint32_t& Pair16(Z80Registers& r, int slot) { return r.*kSlots[slot]; }
 
 // The 16-bit pair of "rr" codes 0-3 (BC DE HL SP), with HL replaced by an index slot.
 template <int P, int HSlot> constexpr int PairSlot() {
-    constexpr int slots[4] = {SlotBC, SlotDE, HSlot, 7 /* SP */};
+    constexpr int slots[4] = {SlotBC, SlotDE, HSlot, SlotSP};
     return slots[P];
 }
 // The pair of PUSH/POP codes 0-3 (BC DE HL AF).
