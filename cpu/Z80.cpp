@@ -266,7 +266,6 @@ struct z80cpu::Engine {
         return v;
     }
 
-    Z80_INLINE int Run();
     Z80_INLINE void ExecMain(uint8_t op);
     void Interrupt(int value);
     template <int Op> Z80_INLINE bool OpMain();
@@ -957,29 +956,50 @@ void z80cpu::Reset() {
     CycleBudget = CyclePeriod;
 }
 
-Z80_INLINE int z80cpu::Engine::Run() {
-    cpu.Running = 1;
-    int zeroCostRun = 0;
-    do {
-        ++cpu.Regs.R;
-        spent = 0;
-        ExecMain(FetchByte());
-        Finish();
-        if (cpu.Tick(spent)) cpu.Interrupt(cpu.TakeInterrupt());
-        pc = cpu.Regs.PC;
-        if (spent != 0) [[likely]] {
-            zeroCostRun = 0;
-        } else if (++zeroCostRun >= ZeroCostRunLimit) {
-            break;
-        }
-    } while (cpu.CycleBudget > 0);
-    cpu.CycleBudget += cpu.CyclePeriod;
-    return cpu.Running;
-}
-
-int z80cpu::Run() {
+// Threaded dispatch: every opcode's code ends with its own copy of the step
+// between instructions (Tick, interrupts, the budget test, the next fetch and
+// the jump), so that each jump is predicted from the opcode before it. The
+// copies must stay copies, hence no cross-jumping here.
+__attribute__((optimize("no-crossjumping"))) int z80cpu::Run() {
+#define Z80_LABEL_ADDRESS(n) &&main_##n,
+    static const void* const kMainLabels[256] = {Z80_CASES256(Z80_LABEL_ADDRESS)};
+#undef Z80_LABEL_ADDRESS
     Engine e(*this);
-    return e.Run();
+    Running = 1;
+    int zeroCostRun = 0;
+    uint8_t op;
+    ++Regs.R;
+    op = e.FetchByte();
+    goto *kMainLabels[op];
+
+#define Z80_NEXT                                                                                             \
+    e.Finish();                                                                                              \
+    if (Tick(e.spent)) Interrupt(TakeInterrupt());                                                           \
+    e.pc = Regs.PC;                                                                                          \
+    if (e.spent != 0) [[likely]]                                                                             \
+        zeroCostRun = 0;                                                                                     \
+    else if (++zeroCostRun >= ZeroCostRunLimit)                                                              \
+        goto done;                                                                                           \
+    if (CycleBudget <= 0) goto done;                                                                         \
+    ++Regs.R;                                                                                                \
+    e.spent = 0;                                                                                             \
+    op = e.FetchByte();                                                                                      \
+    goto *kMainLabels[op];
+#define Z80_MAIN_LABEL(n)                                                                                    \
+    main_##n : e.Charge(static_cast<int>(kMainCycles[n]));                                                   \
+    if (e.OpMain<n>()) goto chain;                                                                           \
+    Z80_NEXT
+    Z80_CASES256(Z80_MAIN_LABEL)
+#undef Z80_MAIN_LABEL
+#undef Z80_NEXT
+
+chain: // EI: the next instruction runs inside the same step
+    ++Regs.R;
+    op = e.FetchByte();
+    goto *kMainLabels[op];
+done:
+    CycleBudget += CyclePeriod;
+    return Running;
 }
 
 void z80cpu::Interrupt(int value) {
