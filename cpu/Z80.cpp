@@ -956,14 +956,19 @@ void z80cpu::Reset() {
     CycleBudget = CyclePeriod;
 }
 
-// Threaded dispatch: every opcode's code ends with its own copy of the step
-// between instructions (Tick, interrupts, the budget test, the next fetch and
-// the jump), so that each jump is predicted from the opcode before it. The
-// copies must stay copies, hence no cross-jumping here.
+// Threaded dispatch: every opcode's code, in each prefix family, ends with its
+// own copy of the step between instructions (Tick, interrupts, the budget
+// test, the next fetch and the jump), so that each jump is predicted from the
+// instruction before it. The copies must stay copies, hence no cross-jumping.
 __attribute__((optimize("no-crossjumping"))) int z80cpu::Run() {
-#define Z80_LABEL_ADDRESS(n) &&main_##n,
-    static const void* const kMainLabels[256] = {Z80_CASES256(Z80_LABEL_ADDRESS)};
-#undef Z80_LABEL_ADDRESS
+#define Z80_LABELS(family)                                                                                   \
+    static const void* const k##family##Labels[256] = {Z80_CASES256(Z80_LABEL_ADDRESS_##family)};
+#define Z80_LABEL_ADDRESS_Main(n) &&Main_##n,
+#define Z80_LABEL_ADDRESS_CB(n) &&CB_##n,
+#define Z80_LABEL_ADDRESS_ED(n) &&ED_##n,
+#define Z80_LABEL_ADDRESS_DD(n) &&DD_##n,
+#define Z80_LABEL_ADDRESS_FD(n) &&FD_##n,
+    Z80_LABELS(Main) Z80_LABELS(CB) Z80_LABELS(ED) Z80_LABELS(DD) Z80_LABELS(FD)
     Engine e(*this);
     Running = 1;
     int zeroCostRun = 0;
@@ -972,26 +977,60 @@ __attribute__((optimize("no-crossjumping"))) int z80cpu::Run() {
     op = e.FetchByte();
     goto *kMainLabels[op];
 
-#define Z80_NEXT                                                                                             \
+// `free` is false where the instruction may have cost nothing (undefined ED
+// opcodes, ignored DD/FD prefixes, undefined DD CB forms): only there does
+// the zero-cost run go on.
+#define Z80_NEXT(free)                                                                                       \
     e.Finish();                                                                                              \
     if (Tick(e.spent)) Interrupt(TakeInterrupt());                                                           \
     e.pc = Regs.PC;                                                                                          \
-    if (e.spent != 0) [[likely]]                                                                             \
+    if constexpr (!(free)) {                                                                                 \
         zeroCostRun = 0;                                                                                     \
-    else if (++zeroCostRun >= ZeroCostRunLimit)                                                              \
+    } else if (e.spent != 0) {                                                                               \
+        zeroCostRun = 0;                                                                                     \
+    } else if (++zeroCostRun >= ZeroCostRunLimit) {                                                          \
         goto done;                                                                                           \
+    }                                                                                                        \
     if (CycleBudget <= 0) goto done;                                                                         \
     ++Regs.R;                                                                                                \
     e.spent = 0;                                                                                             \
     op = e.FetchByte();                                                                                      \
     goto *kMainLabels[op];
+#define Z80_PREFIX(family)                                                                                   \
+    ++Regs.R;                                                                                                \
+    op = e.FetchByte();                                                                                      \
+    goto *k##family##Labels[op];
 #define Z80_MAIN_LABEL(n)                                                                                    \
-    main_##n : e.Charge(static_cast<int>(kMainCycles[n]));                                                   \
-    if (e.OpMain<n>()) goto chain;                                                                           \
-    Z80_NEXT
+    Main_##n : if constexpr (n == 0xCB) { Z80_PREFIX(CB) }                                                   \
+    else if constexpr (n == 0xDD) { Z80_PREFIX(DD) }                                                         \
+    else if constexpr (n == 0xED) { Z80_PREFIX(ED) }                                                         \
+    else if constexpr (n == 0xFD) { Z80_PREFIX(FD) }                                                         \
+    else {                                                                                                   \
+        e.Charge(static_cast<int>(kMainCycles[n]));                                                          \
+        if (e.OpMain<n>()) goto chain;                                                                       \
+        Z80_NEXT(false)                                                                                      \
+    }
+#define Z80_CB_LABEL(n)                                                                                      \
+    CB_##n : e.Charge(static_cast<int>(kCBCycles[n]));                                                       \
+    e.OpCB<n>();                                                                                             \
+    Z80_NEXT(false)
+#define Z80_ED_LABEL(n)                                                                                      \
+    ED_##n : e.Charge(static_cast<int>(kEDCycles[n]));                                                       \
+    e.OpED<n>();                                                                                             \
+    Z80_NEXT(kEDCycles[n] == 0)
+#define Z80_DD_LABEL(n)                                                                                      \
+    DD_##n : e.Charge(static_cast<int>(kIndexCycles[n]));                                                    \
+    e.OpIndex<SlotIX, n>();                                                                                  \
+    Z80_NEXT(kIndexCycles[n] == 0)
+#define Z80_FD_LABEL(n)                                                                                      \
+    FD_##n : e.Charge(static_cast<int>(kIndexCycles[n]));                                                    \
+    e.OpIndex<SlotIY, n>();                                                                                  \
+    Z80_NEXT(kIndexCycles[n] == 0)
     Z80_CASES256(Z80_MAIN_LABEL)
-#undef Z80_MAIN_LABEL
-#undef Z80_NEXT
+    Z80_CASES256(Z80_CB_LABEL)
+    Z80_CASES256(Z80_ED_LABEL)
+    Z80_CASES256(Z80_DD_LABEL)
+    Z80_CASES256(Z80_FD_LABEL)
 
 chain: // EI: the next instruction runs inside the same step
     ++Regs.R;
@@ -1001,6 +1040,19 @@ done:
     CycleBudget += CyclePeriod;
     return Running;
 }
+#undef Z80_FD_LABEL
+#undef Z80_DD_LABEL
+#undef Z80_ED_LABEL
+#undef Z80_CB_LABEL
+#undef Z80_MAIN_LABEL
+#undef Z80_PREFIX
+#undef Z80_NEXT
+#undef Z80_LABEL_ADDRESS_FD
+#undef Z80_LABEL_ADDRESS_DD
+#undef Z80_LABEL_ADDRESS_ED
+#undef Z80_LABEL_ADDRESS_CB
+#undef Z80_LABEL_ADDRESS_Main
+#undef Z80_LABELS
 
 void z80cpu::Interrupt(int value) {
     if (value == -1) return;
