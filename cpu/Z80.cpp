@@ -65,6 +65,21 @@ constexpr std::array<uint8_t, 256> MakeFlagsSZ(bool parity) {
 // members are copies of them for whoever reads the tables from outside.
 constexpr std::array<uint8_t, 256> kFlagsSZ = MakeFlagsSZ(false), kFlagsSZP = MakeFlagsSZ(true);
 
+// Everything INC r and DEC r set but the carry they keep, by the new value r:
+// H when the low nibble carried (INC: it is now 0) or borrowed (DEC: it was
+// 0), V when the sign turned over (INC: now 0x80; DEC: was 0x80).
+constexpr std::array<uint8_t, 256> MakeIncDecFlags(bool dec) {
+    std::array<uint8_t, 256> t{};
+    for (int r = 0; r < 256; ++r) {
+        const int old = (dec ? r + 1 : r - 1) & 0xFF;
+        const bool half = dec ? (old & 0x0F) == 0 : (r & 0x0F) == 0;
+        const bool overflow = dec ? old == 0x80 : r == 0x80;
+        t[r] = static_cast<uint8_t>(kFlagsSZ[r] | (half ? HF : 0) | (overflow ? PF : 0) | (dec ? NF : 0));
+    }
+    return t;
+}
+constexpr std::array<uint8_t, 256> kIncFlags = MakeIncDecFlags(false), kDecFlags = MakeIncDecFlags(true);
+
 constexpr std::array<uint16_t, 2048> MakeDaaTable() {
     std::array<uint16_t, 2048> table{};
     for (int index = 0; index < 2048; ++index) {
@@ -381,14 +396,14 @@ template <int Y> Z80_INLINE void z80cpu::Engine::Alu(uint8_t v) {
 Z80_INLINE uint8_t z80cpu::Engine::Inc8(uint8_t v) {
     const uint8_t r = static_cast<uint8_t>(v + 1);
     uint8_t& f = RegF(cpu.Regs);
-    f = static_cast<uint8_t>((f & CF) | kFlagsSZ[r] | ((r & 0x0F) == 0 ? HF : 0) | (r == 0x80 ? PF : 0));
+    f = static_cast<uint8_t>((f & CF) | kIncFlags[r]);
     return r;
 }
 
 Z80_INLINE uint8_t z80cpu::Engine::Dec8(uint8_t v) {
     const uint8_t r = static_cast<uint8_t>(v - 1);
     uint8_t& f = RegF(cpu.Regs);
-    f = static_cast<uint8_t>((f & CF) | NF | kFlagsSZ[r] | ((v & 0x0F) == 0 ? HF : 0) | (v == 0x80 ? PF : 0));
+    f = static_cast<uint8_t>((f & CF) | kDecFlags[r]);
     return r;
 }
 
