@@ -1,7 +1,9 @@
 // Exactness guard for work on the processor's speed: long runs whose whole bus
-// traffic (every memory and port access in order, with its value), every Tick
-// argument and the final registers are folded into CRCs recorded here. A change
-// to any T-state count, access order, flag or register moves a CRC.
+// traffic (every memory and port access in order, with its value and the PC
+// the machine sees in the record at that moment), every Tick argument with the
+// PC and budget the machine sees then, and the final registers are folded into
+// CRCs recorded here. A change to any T-state count, access order, flag or
+// register, or to what the machine can read during a call, moves a CRC.
 #include <gtest/gtest.h>
 
 #include <zlib.h>
@@ -24,23 +26,32 @@ public:
     }
     void OnTick(int cycles) {
         bytes_.clear();
-        for (const TestMachine::Access& a : m_.accesses) {
+        for (size_t i = 0; i < m_.accesses.size(); ++i) {
+            const TestMachine::Access& a = m_.accesses[i];
             bytes_.push_back(static_cast<uint8_t>(a.kind));
-            bytes_.push_back(static_cast<uint8_t>(a.address));
-            bytes_.push_back(static_cast<uint8_t>(a.address >> 8));
+            Add16(a.address);
             bytes_.push_back(a.value);
+            Add16(m_.accessPcs[i]);
         }
         bytes_.push_back('t');
-        bytes_.push_back(static_cast<uint8_t>(cycles));
-        bytes_.push_back(static_cast<uint8_t>(cycles >> 8));
-        bytes_.push_back(static_cast<uint8_t>(cycles >> 16));
-        bytes_.push_back(static_cast<uint8_t>(cycles >> 24));
+        Add32(static_cast<uint32_t>(cycles));
+        Add16(static_cast<uint16_t>(m_.Regs.PC));
+        Add32(static_cast<uint32_t>(m_.CycleBudget));
         crc_ = crc32(crc_, bytes_.data(), static_cast<uInt>(bytes_.size()));
-        m_.accesses.clear();
+        m_.ClearLogs();
     }
     uint32_t Value() const { return static_cast<uint32_t>(crc_); }
 
 private:
+    void Add16(uint16_t v) {
+        bytes_.push_back(static_cast<uint8_t>(v));
+        bytes_.push_back(static_cast<uint8_t>(v >> 8));
+    }
+    void Add32(uint32_t v) {
+        Add16(static_cast<uint16_t>(v));
+        Add16(static_cast<uint16_t>(v >> 16));
+    }
+
     TestMachine& m_;
     std::vector<uint8_t> bytes_;
     uLong crc_ = crc32(0, nullptr, 0);
@@ -78,8 +89,8 @@ void ExpectRecorded(const Recorded& got, const Recorded& want, const char* what)
 }
 
 TEST(CpuExactness, InstructionExercisersGiveTheRecordedTrafficAndTiming) {
-    ExpectRecorded(RunExerciser("instructions"), {0xebce0158, 0x66228dd6, 123256, 13798}, "instructions");
-    ExpectRecorded(RunExerciser("flagcrc"), {0xae7afeac, 0xca4a3747, 61418479, 6371348}, "flagcrc");
+    ExpectRecorded(RunExerciser("instructions"), {0x34cbaecb, 0x66228dd6, 123256, 13798}, "instructions");
+    ExpectRecorded(RunExerciser("flagcrc"), {0xeec9cdfc, 0xca4a3747, 61418479, 6371348}, "flagcrc");
 }
 
 // Memory full of pseudo-random bytes is a program that reaches every opcode of
@@ -113,7 +124,7 @@ TEST(CpuExactness, RandomCodeWithInterruptsGivesTheRecordedTrafficAndTiming) {
         m.Run();
     }
     ExpectRecorded({traffic.Value(), RegistersCrc(m.Regs), m.totalCycles, m.tickCount},
-                   {0xc3e984a4, 0x35a77667, 30104479, 2353496}, "random code");
+                   {0x05af42cc, 0x35a77667, 30104479, 2353496}, "random code");
 }
 
 } // namespace
