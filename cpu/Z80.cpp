@@ -241,38 +241,23 @@ struct z80cpu::Engine {
     }
 
     // The machine's operations, with the program counter made current first.
-    Z80_INLINE uint8_t ReadMem(uint16_t a) {
+    template <auto Operation, class... Args> Z80_INLINE auto Machine(Args... args) {
         cpu.Regs.PC = pc;
-        return cpu.ReadMem(a);
+        return (cpu.*Operation)(args...);
     }
-    Z80_INLINE void WriteMem(uint16_t a, uint8_t v) {
-        cpu.Regs.PC = pc;
-        cpu.WriteMem(a, v);
-    }
-    Z80_INLINE uint8_t InPort(uint16_t port) {
-        cpu.Regs.PC = pc;
-        return cpu.InPort(port);
-    }
-    Z80_INLINE void OutPort(uint16_t port, uint8_t v) {
-        cpu.Regs.PC = pc;
-        cpu.OutPort(port, v);
-    }
+    Z80_INLINE uint8_t ReadMem(uint16_t a) { return Machine<&z80cpu::ReadMem>(a); }
+    Z80_INLINE void WriteMem(uint16_t a, uint8_t v) { Machine<&z80cpu::WriteMem>(a, v); }
+    Z80_INLINE uint8_t InPort(uint16_t port) { return Machine<&z80cpu::InPort>(port); }
+    Z80_INLINE void OutPort(uint16_t port, uint8_t v) { Machine<&z80cpu::OutPort>(port, v); }
+    Z80_INLINE void OnRETI() { Machine<&z80cpu::OnRETI>(); }
+    Z80_INLINE void OnRETN() { Machine<&z80cpu::OnRETN>(); }
     // Whatever Trap does to the budget counts as part of the instruction.
     Z80_INLINE void Trap() {
-        cpu.Regs.PC = pc;
         const int budget = cpu.CycleBudget;
         cpu.CycleBudget = budget - spent;
-        cpu.Trap(&cpu.Regs);
+        Machine<&z80cpu::Trap>(&cpu.Regs);
         pc = cpu.Regs.PC;
         spent = budget - cpu.CycleBudget;
-    }
-    Z80_INLINE void OnRETI() {
-        cpu.Regs.PC = pc;
-        cpu.OnRETI();
-    }
-    Z80_INLINE void OnRETN() {
-        cpu.Regs.PC = pc;
-        cpu.OnRETN();
     }
 
     Z80_INLINE uint8_t FetchByte() {
@@ -281,6 +266,10 @@ struct z80cpu::Engine {
         return v;
     }
 
+    enum { FamilyCB, FamilyED, FamilyDD, FamilyFD };
+    template <int Op> Z80_INLINE bool StepMain();
+    template <int Family, int Op> Z80_INLINE void Step();
+    template <int Family> Z80_INLINE void Prefix();
     Z80_INLINE void ExecMain(uint8_t op);
     void Interrupt(int value);
     template <int Op> Z80_INLINE bool OpMain();
@@ -288,10 +277,7 @@ struct z80cpu::Engine {
     template <int Op> Z80_INLINE void OpED();
     template <int Slot, int Op> Z80_INLINE void OpIndex();
     template <int Slot, int Op> Z80_INLINE void OpIndexCB();
-    template <int Slot> Z80_INLINE void PrefixIndex();
     template <int Slot> Z80_INLINE void PrefixIndexCB();
-    Z80_INLINE void PrefixCB();
-    Z80_INLINE void PrefixED();
     Z80_INLINE void PrefixIgnored();
 
     Z80_INLINE uint16_t FetchWord();
@@ -626,7 +612,7 @@ template <int Op> Z80_INLINE bool z80cpu::Engine::OpMain() {
             else pc = (pc + 2) & 0xFFFF;
         } else if constexpr (z == 3) {
             if constexpr (y == 0) pc = FetchWord();
-            else if constexpr (y == 1) PrefixCB();
+            else if constexpr (y == 1) Prefix<FamilyCB>();
             else if constexpr (y == 2) {
                 const uint8_t n = FetchByte();
                 OutPort(static_cast<uint16_t>((a << 8) | n), a);
@@ -664,9 +650,9 @@ template <int Op> Z80_INLINE bool z80cpu::Engine::OpMain() {
                 Push(static_cast<uint16_t>(pc));
                 pc = target;
                 Charge(7);
-            } else if constexpr (p == 1) PrefixIndex<SlotIX>();
-            else if constexpr (p == 2) PrefixED();
-            else PrefixIndex<SlotIY>();
+            } else if constexpr (p == 1) Prefix<FamilyDD>();
+            else if constexpr (p == 2) Prefix<FamilyED>();
+            else Prefix<FamilyFD>();
         } else if constexpr (z == 6) {
             Alu<y>(FetchByte());
         } else { // RST
@@ -878,15 +864,35 @@ template <int Slot, int Op> Z80_INLINE void z80cpu::Engine::OpIndexCB() {
         Z80_CASES16(X, 6) Z80_CASES16(X, 7) Z80_CASES16(X, 8) Z80_CASES16(X, 9) Z80_CASES16(X, A)            \
             Z80_CASES16(X, B) Z80_CASES16(X, C) Z80_CASES16(X, D) Z80_CASES16(X, E) Z80_CASES16(X, F)
 
-// An EI that enables interrupts runs the next instruction at once, inside the
-// same step: its handler says so and the loop fetches again without a Tick.
+// One opcode of a family: charge its table entry, then run its handler. The
+// unprefixed step returns true for an EI that runs the next instruction at
+// once, inside the same step.
+template <int Op> Z80_INLINE bool z80cpu::Engine::StepMain() {
+    Charge(static_cast<int>(kMainCycles[Op]));
+    return OpMain<Op>();
+}
+
+template <int Family, int Op> Z80_INLINE void z80cpu::Engine::Step() {
+    if constexpr (Family == FamilyCB) {
+        Charge(static_cast<int>(kCBCycles[Op]));
+        OpCB<Op>();
+    } else if constexpr (Family == FamilyED) {
+        Charge(static_cast<int>(kEDCycles[Op]));
+        OpED<Op>();
+    } else {
+        Charge(static_cast<int>(kIndexCycles[Op]));
+        OpIndex<Family == FamilyDD ? SlotIX : SlotIY, Op>();
+    }
+}
+
+// Dispatch by switch, for the instruction that the interrupt entry runs (IM 0
+// and IM 1); Run has its own threaded dispatch over the same steps.
 Z80_INLINE void z80cpu::Engine::ExecMain(uint8_t op) {
     for (;;) {
         switch (op) {
 #define Z80_MAIN_CASE(n)                                                                                     \
     case n:                                                                                                  \
-        Charge(static_cast<int>(kMainCycles[n]));                                                            \
-        if (OpMain<n>()) break;                                                                              \
+        if (StepMain<n>()) break;                                                                            \
         return;
             Z80_CASES256(Z80_MAIN_CASE)
 #undef Z80_MAIN_CASE
@@ -896,42 +902,16 @@ Z80_INLINE void z80cpu::Engine::ExecMain(uint8_t op) {
     }
 }
 
-Z80_INLINE void z80cpu::Engine::PrefixCB() {
+// A prefix: fetch the opcode after it (which counts in R), then its step.
+template <int Family> Z80_INLINE void z80cpu::Engine::Prefix() {
     ++cpu.Regs.R;
     switch (FetchByte()) {
-#define Z80_CB_CASE(n)                                                                                       \
+#define Z80_STEP_CASE(n)                                                                                     \
     case n:                                                                                                  \
-        Charge(static_cast<int>(kCBCycles[n]));                                                              \
-        OpCB<n>();                                                                                           \
+        Step<Family, n>();                                                                                   \
         return;
-        Z80_CASES256(Z80_CB_CASE)
-#undef Z80_CB_CASE
-    }
-}
-
-Z80_INLINE void z80cpu::Engine::PrefixED() {
-    ++cpu.Regs.R;
-    switch (FetchByte()) {
-#define Z80_ED_CASE(n)                                                                                       \
-    case n:                                                                                                  \
-        Charge(static_cast<int>(kEDCycles[n]));                                                              \
-        OpED<n>();                                                                                           \
-        return;
-        Z80_CASES256(Z80_ED_CASE)
-#undef Z80_ED_CASE
-    }
-}
-
-template <int Slot> Z80_INLINE void z80cpu::Engine::PrefixIndex() {
-    ++cpu.Regs.R;
-    switch (FetchByte()) {
-#define Z80_INDEX_CASE(n)                                                                                    \
-    case n:                                                                                                  \
-        Charge(static_cast<int>(kIndexCycles[n]));                                                           \
-        OpIndex<Slot, n>();                                                                                  \
-        return;
-        Z80_CASES256(Z80_INDEX_CASE)
-#undef Z80_INDEX_CASE
+        Z80_CASES256(Z80_STEP_CASE)
+#undef Z80_STEP_CASE
     }
 }
 
@@ -1021,25 +1001,20 @@ __attribute__((optimize("no-crossjumping"))) int z80cpu::Run() {
     else if constexpr (n == 0xED) { Z80_PREFIX(ED) }                                                         \
     else if constexpr (n == 0xFD) { Z80_PREFIX(FD) }                                                         \
     else {                                                                                                   \
-        e.Charge(static_cast<int>(kMainCycles[n]));                                                          \
-        if (e.OpMain<n>()) goto chain;                                                                       \
+        if (e.StepMain<n>()) goto chain;                                                                     \
         Z80_NEXT(false)                                                                                      \
     }
 #define Z80_CB_LABEL(n)                                                                                      \
-    CB_##n : e.Charge(static_cast<int>(kCBCycles[n]));                                                       \
-    e.OpCB<n>();                                                                                             \
+    CB_##n : e.Step<Engine::FamilyCB, n>();                                                                  \
     Z80_NEXT(false)
 #define Z80_ED_LABEL(n)                                                                                      \
-    ED_##n : e.Charge(static_cast<int>(kEDCycles[n]));                                                       \
-    e.OpED<n>();                                                                                             \
+    ED_##n : e.Step<Engine::FamilyED, n>();                                                                  \
     Z80_NEXT(kEDCycles[n] == 0)
 #define Z80_DD_LABEL(n)                                                                                      \
-    DD_##n : e.Charge(static_cast<int>(kIndexCycles[n]));                                                    \
-    e.OpIndex<SlotIX, n>();                                                                                  \
+    DD_##n : e.Step<Engine::FamilyDD, n>();                                                                  \
     Z80_NEXT(kIndexCycles[n] == 0)
 #define Z80_FD_LABEL(n)                                                                                      \
-    FD_##n : e.Charge(static_cast<int>(kIndexCycles[n]));                                                    \
-    e.OpIndex<SlotIY, n>();                                                                                  \
+    FD_##n : e.Step<Engine::FamilyFD, n>();                                                                  \
     Z80_NEXT(kIndexCycles[n] == 0)
     Z80_CASES256(Z80_MAIN_LABEL)
     Z80_CASES256(Z80_CB_LABEL)
