@@ -217,8 +217,13 @@ const std::array<uint16_t, 2048> z80cpu::DaaTable = kDaaTable;
 
 // Small helpers and handlers are forced inline: they all end up in the one
 // loop of Run, where a call per operand byte or flag update would cost more
-// than the work.
+// than the work. The sanitizer builds leave it to the compiler, which would
+// otherwise spend many minutes instrumenting the one huge function.
+#ifdef VEXA_Z80_SWITCH_DISPATCH
+#define Z80_INLINE inline
+#else
 #define Z80_INLINE __attribute__((always_inline)) inline
+#endif
 
 // The execution engine: every handler, inlined into the loop of Run, with the
 // program counter and the T-states of the current instruction in locals that
@@ -951,6 +956,30 @@ void z80cpu::Reset() {
     CycleBudget = CyclePeriod;
 }
 
+#ifdef VEXA_Z80_SWITCH_DISPATCH
+// The same steps behind one switch per family, for the sanitizer builds:
+// instrumenting the 1,280 threaded copies below takes GCC far too long.
+int z80cpu::Run() {
+    Engine e(*this);
+    Running = 1;
+    int zeroCostRun = 0;
+    do {
+        ++Regs.R;
+        e.spent = 0;
+        e.ExecMain(e.FetchByte());
+        e.Finish();
+        if (Tick(e.spent)) Interrupt(TakeInterrupt());
+        e.pc = Regs.PC;
+        if (e.spent != 0) [[likely]] {
+            zeroCostRun = 0;
+        } else if (++zeroCostRun >= ZeroCostRunLimit) {
+            break;
+        }
+    } while (CycleBudget > 0);
+    CycleBudget += CyclePeriod;
+    return Running;
+}
+#else
 // Threaded dispatch: every opcode's code, in each prefix family, ends with its
 // own copy of the step between instructions (Tick, interrupts, the budget
 // test, the next fetch and the jump), so that each jump is predicted from the
@@ -1043,6 +1072,7 @@ done:
 #undef Z80_LABEL_ADDRESS_CB
 #undef Z80_LABEL_ADDRESS_Main
 #undef Z80_LABELS
+#endif
 
 void z80cpu::Interrupt(int value) {
     if (value == -1) return;
