@@ -1,17 +1,27 @@
 // vexa-bench: emulated MHz (T-states per host second / 1e6) of the processor
-// alone on a flat-memory machine, and of the whole board with its devices.
+// alone on a flat-memory machine, of Debian's libz80ex on the same workload and
+// memory (the yardstick), and of the whole board with its devices; and the cost
+// of composing and handing over one displayed frame. Every figure is the median
+// of --repeat runs; the runs of all scenarios alternate, so that a change in the
+// host's load touches them all alike.
+#include <CLI/CLI.hpp>
+#include <z80ex/z80ex.h>
+
+#include <algorithm>
 #include <chrono>
-#include <unistd.h>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <mutex>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "audio/AudioOutput.h"
 #include "board/Machine.h"
+#include "board/Timing.h"
 #include "cpu/Z80.h"
 #include "host/Host.h"
 #include "video/Vexavideo.h"
@@ -54,6 +64,8 @@ public:
     uint64_t executed = 0;
 };
 
+// Answers every box with No and takes frames as the window does: a copy into
+// its own buffer under a lock, for the paint event to draw later.
 class SilentHost : public Host {
 public:
     MsgAnswer ShowMessage(const std::string& text, const std::string& caption, MsgButtons, MsgIcon) override {
@@ -64,21 +76,25 @@ public:
     void SetStatusPanel(int, std::string_view) override {}
     void RepaintStatusBar() override {}
     void RepaintScreen() override {}
-    void PresentFrame(const uint32_t*) override {}
+    void PresentFrame(const uint32_t* argb) override {
+        std::lock_guard<std::mutex> lock(frameLock);
+        std::memcpy(shown.data(), argb, shown.size() * sizeof(uint32_t));
+    }
     std::unique_ptr<AudioOutput> OpenAudioOutput() override { return nullptr; }
+
+    std::mutex frameLock;
+    std::vector<uint32_t> shown = std::vector<uint32_t>(FrameWidth * FrameHeight);
 };
 
 double Seconds(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-void Report(const char* name, uint64_t tstates, double seconds) {
-    std::printf("%-28s %8.1f emulated MHz  (%llu T-states in %.3f s)\n", name,
-                static_cast<double>(tstates) / seconds / 1e6, static_cast<unsigned long long>(tstates), seconds);
+double Mhz(uint64_t tstates, double seconds) {
+    return static_cast<double>(tstates) / seconds / 1e6;
 }
 
-void BenchCpu(uint64_t tstates) {
-    const std::vector<uint8_t> workload = LoadWorkload();
+double RunCpu(const std::vector<uint8_t>& workload, uint64_t tstates) {
     auto machine = std::make_unique<FlatMachine>();
     std::memcpy(machine->memory + WorkloadAddress, workload.data(), workload.size());
     machine->Reset();
@@ -89,7 +105,37 @@ void BenchCpu(uint64_t tstates) {
         machine->CyclePeriod = 18750;
         machine->Run();
     }
-    Report("cpu", machine->executed, Seconds(start));
+    return Mhz(machine->executed, Seconds(start));
+}
+
+// The yardstick: libz80ex on the same flat memory, through its callbacks.
+struct PeerMachine {
+    uint8_t memory[0x10000] = {};
+    static Z80EX_BYTE Read(Z80EX_CONTEXT*, Z80EX_WORD a, int, void* self) {
+        return static_cast<PeerMachine*>(self)->memory[a];
+    }
+    static void Write(Z80EX_CONTEXT*, Z80EX_WORD a, Z80EX_BYTE v, void* self) {
+        static_cast<PeerMachine*>(self)->memory[a] = v;
+    }
+    static Z80EX_BYTE In(Z80EX_CONTEXT*, Z80EX_WORD, void*) { return 0xFF; }
+    static void Out(Z80EX_CONTEXT*, Z80EX_WORD, Z80EX_BYTE, void*) {}
+    static Z80EX_BYTE Vector(Z80EX_CONTEXT*, void*) { return 0xFF; }
+};
+
+double RunPeer(const std::vector<uint8_t>& workload, uint64_t tstates) {
+    auto machine = std::make_unique<PeerMachine>();
+    std::memcpy(machine->memory + WorkloadAddress, workload.data(), workload.size());
+    Z80EX_CONTEXT* cpu =
+        z80ex_create(&PeerMachine::Read, machine.get(), &PeerMachine::Write, machine.get(), &PeerMachine::In,
+                     machine.get(), &PeerMachine::Out, machine.get(), &PeerMachine::Vector, machine.get());
+    z80ex_set_reg(cpu, regPC, WorkloadAddress);
+    uint64_t executed = 0;
+    const auto start = std::chrono::steady_clock::now();
+    while (executed < tstates)
+        executed += static_cast<uint64_t>(z80ex_step(cpu));
+    const double seconds = Seconds(start);
+    z80ex_destroy(cpu);
+    return Mhz(executed, seconds);
 }
 
 // A scenario sets the machine up (video mode, sprites, ...) before the
@@ -99,34 +145,72 @@ struct Scenario {
     std::function<void(TVexaBoard&)> setup;
 };
 
-void BenchMachine(uint64_t tstates, const std::vector<Scenario>& scenarios) {
-    namespace fs = std::filesystem;
-    const std::vector<uint8_t> workload = LoadWorkload();
-    const fs::path dir = fs::temp_directory_path() / ("vexa-bench-" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    {
-        std::ofstream(dir / "config.txt") << "bootrom boot.rom\n";
+// The machine reads config.txt and its boot ROM (a jump to the workload) from
+// its folder: a private one for the whole benchmark.
+class BoardFolder {
+public:
+    BoardFolder() : dir_(std::filesystem::temp_directory_path() / ("vexa-bench-" + std::to_string(::getpid()))) {
+        std::filesystem::create_directories(dir_);
+        std::ofstream(dir_ / "config.txt") << "bootrom boot.rom\n";
         const uint8_t boot[] = {0xC3, WorkloadAddress & 0xFF, WorkloadAddress >> 8}; // jp 0x8000
-        std::ofstream(dir / "boot.rom", std::ios::binary).write(reinterpret_cast<const char*>(boot), sizeof boot);
+        std::ofstream(dir_ / "boot.rom", std::ios::binary).write(reinterpret_cast<const char*>(boot), sizeof boot);
     }
-    SilentHost host;
+    ~BoardFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+    }
+    std::string Path() const { return dir_.string(); }
+
+private:
+    std::filesystem::path dir_;
+};
+
+std::unique_ptr<Machine> MakeMachine(SilentHost& host, const BoardFolder& folder, const std::vector<uint8_t>& workload,
+                                     const Scenario& scenario) {
     MachineOptions options;
-    options.folder = dir.string();
-    for (const Scenario& scenario : scenarios) {
-        auto machine = std::make_unique<Machine>(&host, options);
-        TVexaBoard& board = machine->Board();
-        std::memcpy(board.MainRam() + WorkloadAddress, workload.data(), workload.size());
-        scenario.setup(board);
-        const uint64_t first = board.EmulatedCycles();
-        uint64_t executed = 0;
-        const auto start = std::chrono::steady_clock::now();
-        while (executed < tstates) {
-            machine->RunSlice();
-            executed = board.EmulatedCycles() - first;
-        }
-        Report(scenario.name, executed, Seconds(start));
+    options.folder = folder.Path();
+    auto machine = std::make_unique<Machine>(&host, options);
+    std::memcpy(machine->Board().MainRam() + WorkloadAddress, workload.data(), workload.size());
+    scenario.setup(machine->Board());
+    return machine;
+}
+
+// Runs whole slices until at least `tstates` have passed; returns how many did.
+uint64_t RunBoard(Machine& machine, uint64_t tstates) {
+    const uint64_t first = machine.Board().EmulatedCycles();
+    uint64_t executed = 0;
+    while (executed < tstates) {
+        machine.RunSlice();
+        executed = machine.Board().EmulatedCycles() - first;
     }
-    fs::remove_all(dir);
+    return executed;
+}
+
+double RunMachine(const BoardFolder& folder, const std::vector<uint8_t>& workload, const Scenario& scenario,
+                  uint64_t tstates) {
+    SilentHost host;
+    auto machine = MakeMachine(host, folder, workload, scenario);
+    const auto start = std::chrono::steady_clock::now();
+    const uint64_t executed = RunBoard(*machine, tstates);
+    return Mhz(executed, Seconds(start));
+}
+
+// What one shown frame costs: composing the 400 x 240 picture from the line
+// buffers (the CPU thread does it as the frame ends) and handing it to the
+// host (the display thread). Measured with 64
+// sprites on, the costlier path, after a frame has filled the line buffers.
+double RunDisplay(const BoardFolder& folder, const std::vector<uint8_t>& workload, const Scenario& scenario,
+                  int frames) {
+    SilentHost host;
+    auto machine = MakeMachine(host, folder, workload, scenario);
+    RunBoard(*machine, CyclesPerFrame);
+    std::vector<uint32_t> frame(FrameWidth * FrameHeight);
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < frames; ++i) {
+        ComposeFrame(*machine->Board().Video(), frame.data());
+        host.PresentFrame(frame.data());
+    }
+    return Seconds(start) * 1e3 / frames;
 }
 
 // Video scenarios: the window covers the whole shown area and VRAM holds a
@@ -185,7 +269,8 @@ std::vector<Scenario> MachineScenarios() {
         {"machine 64 sprites",
          [](TVexaBoard& board) {
              FullWindowAndPattern(board);
-             for (int i = 0; i < 0x20000; ++i) board.Video()->spriteRam[i] = board.Video()->vram[i];
+             for (int i = 0; i < 0x20000; ++i)
+                 board.Video()->spriteRam[i] = board.Video()->vram[i];
              // 64 sprites of 16 x 32 pixels spread over the picture: about nine on every line.
              for (int n = 0; n < 64; ++n) {
                  const uint16_t base = static_cast<uint16_t>(0x400 + 4 * n);
@@ -219,16 +304,88 @@ std::vector<Scenario> MachineScenarios() {
     };
 }
 
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+struct Measure {
+    std::string name;
+    const char* unit;
+    std::function<double()> run;
+    std::vector<double> values;
+};
+
 } // namespace
 
 int main(int argc, char** argv) {
-    const std::string what = argc > 1 ? argv[1] : "all";
-    const uint64_t tstates = argc > 2 ? std::stoull(argv[2]) : 2'000'000'000ull;
-    if (what == "cpu" || what == "all") BenchCpu(tstates);
-    if (what == "machine" || what == "all") BenchMachine(tstates / 2, MachineScenarios());
-    if (what != "cpu" && what != "machine" && what != "all") {
-        std::fprintf(stderr, "usage: vexa-bench [cpu|machine|all] [T-states]\n");
-        return 64;
+    CLI::App app{
+        "vexa-bench: emulated MHz of the processor and the whole machine, and the cost of a shown frame"};
+    std::string what = "all";
+    uint64_t tstates = 2'000'000'000ull;
+    int repeat = 1;
+    app.add_option("what", what,
+                   "cpu, z80ex (the yardstick), peer (both and their ratio), machine, display or all")
+        ->check(CLI::IsMember({"cpu", "z80ex", "peer", "machine", "display", "all"}));
+    app.add_option("tstates", tstates,
+                   "T-states per run of the cpu scenarios (half that per machine scenario)")
+        ->check(CLI::Range(uint64_t{1000}, uint64_t{1} << 40));
+    app.add_option("-r,--repeat", repeat, "runs of every scenario; each figure is their median")
+        ->check(CLI::Range(1, 1000));
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int status = app.exit(e);
+        return e.get_exit_code() == 0 ? status : 64;
     }
-    return 0;
+
+    const std::vector<uint8_t> workload = LoadWorkload();
+    const BoardFolder folder;
+    std::vector<Measure> measures;
+    const bool all = what == "all";
+    if (all || what == "cpu" || what == "peer")
+        measures.push_back({"cpu", "emulated MHz", [&] { return RunCpu(workload, tstates); }, {}});
+    if (all || what == "z80ex" || what == "peer")
+        measures.push_back({"z80ex (libz80ex, same workload)",
+                            "emulated MHz",
+                            [&] { return RunPeer(workload, tstates); },
+                            {}});
+    const std::vector<Scenario> scenarios = MachineScenarios();
+    if (all || what == "machine")
+        for (const Scenario& scenario : scenarios)
+            measures.push_back({scenario.name,
+                                "emulated MHz",
+                                [&] { return RunMachine(folder, workload, scenario, tstates / 2); },
+                                {}});
+    if (all || what == "display") {
+        const Scenario& sprites = scenarios[4];
+        const int frames = static_cast<int>(std::clamp<uint64_t>(tstates / 2'000'000, 5, 2000));
+        measures.push_back({"display (compose + hand-over)",
+                            "ms per frame",
+                            [&, frames] { return RunDisplay(folder, workload, sprites, frames); },
+                            {}});
+    }
+
+    for (int run = 0; run < repeat; ++run)
+        for (Measure& m : measures)
+            m.values.push_back(m.run());
+
+    bool ok = true;
+    double cpu = 0, peer = 0;
+    for (const Measure& m : measures) {
+        const double median = Median(m.values);
+        const auto [low, high] = std::minmax_element(m.values.begin(), m.values.end());
+        std::printf("%-31s %9.3f %s  (median of %d; %.3f to %.3f)\n", m.name.c_str(), median, m.unit, repeat,
+                    *low, *high);
+        ok = ok && median > 0;
+        if (m.name == "cpu")
+            cpu = median;
+        else if (m.name.rfind("z80ex", 0) == 0)
+            peer = median;
+    }
+    if (cpu > 0 && peer > 0)
+        std::printf("%-31s %9.3f x  (ratio of the medians above, measured in this run)\n", "cpu / z80ex",
+                    cpu / peer);
+    return ok ? 0 : 1;
 }

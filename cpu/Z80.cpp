@@ -3,6 +3,7 @@
 #include <array>
 #include <bit>
 #include <cstdlib>
+#include <algorithm>
 #include <utility>
 
 static_assert(std::endian::native == std::endian::little, "register byte halves assume a little-endian host");
@@ -12,7 +13,7 @@ namespace {
 enum : uint8_t { SF = 0x80, ZF = 0x40, YF = 0x20, HF = 0x10, XF = 0x08, PF = 0x04, NF = 0x02, CF = 0x01 };
 
 // Register slots of the record, as used by the index templates.
-constexpr int SlotAF = 0, SlotBC = 1, SlotDE = 2, SlotHL = 3, SlotIX = 4, SlotIY = 5;
+constexpr int SlotAF = 0, SlotBC = 1, SlotDE = 2, SlotHL = 3, SlotIX = 4, SlotIY = 5, SlotSP = 7;
 
 // Byte offset inside the register record of the 8-bit register with Z80 code
 // 0-7 (B C D E H L - A); H and L come from the slot given, so that the index
@@ -32,11 +33,19 @@ inline uint8_t& RegA(Z80Registers& r) { return RegBytes(r)[SlotAF * 4 + 1]; }
 inline uint8_t& RegF(Z80Registers& r) { return RegBytes(r)[SlotAF * 4]; }
 inline uint8_t& RegB(Z80Registers& r) { return RegBytes(r)[SlotBC * 4 + 1]; }
 inline uint8_t& RegC(Z80Registers& r) { return RegBytes(r)[SlotBC * 4]; }
-inline uint32_t& Pair16(Z80Registers& r, int slot) { return (&r.AF)[slot]; }
+// The 19 slots of the record as an array: indexing past &r.AF would step
+// outside the object the pointer points to, which is undefined behaviour
+// however the fields are laid out. A constant slot folds to a plain field.
+constexpr std::array<uint32_t Z80Registers::*, 19> kSlots = {
+    &Z80Registers::AF,    &Z80Registers::BC,    &Z80Registers::DE,    &Z80Registers::HL,    &Z80Registers::IX,
+    &Z80Registers::IY,    &Z80Registers::PC,    &Z80Registers::SP,    &Z80Registers::AFAlt, &Z80Registers::BCAlt,
+    &Z80Registers::DEAlt, &Z80Registers::HLAlt, &Z80Registers::IFF1,  &Z80Registers::IFF2,  &Z80Registers::Halted,
+    &Z80Registers::IM,    &Z80Registers::I,     &Z80Registers::R,     &Z80Registers::R7};
+inline uint32_t& Pair16(Z80Registers& r, int slot) { return r.*kSlots[slot]; }
 
 // The 16-bit pair of "rr" codes 0-3 (BC DE HL SP), with HL replaced by an index slot.
 template <int P, int HSlot> constexpr int PairSlot() {
-    constexpr int slots[4] = {SlotBC, SlotDE, HSlot, 7 /* SP */};
+    constexpr int slots[4] = {SlotBC, SlotDE, HSlot, SlotSP};
     return slots[P];
 }
 // The pair of PUSH/POP codes 0-3 (BC DE HL AF).
@@ -44,6 +53,32 @@ template <int P, int HSlot> constexpr int StackPairSlot() {
     constexpr int slots[4] = {SlotBC, SlotDE, HSlot, SlotAF};
     return slots[P];
 }
+
+constexpr std::array<uint8_t, 256> MakeFlagsSZ(bool parity) {
+    std::array<uint8_t, 256> t{};
+    for (int v = 0; v < 256; ++v)
+        t[v] = static_cast<uint8_t>((v & SF) | (v == 0 ? ZF : 0) |
+                                    (parity && !(std::popcount(static_cast<unsigned>(v)) & 1) ? PF : 0));
+    return t;
+}
+// The handlers read these constants; the object's FlagsSZ and FlagsSZP
+// members are copies of them for whoever reads the tables from outside.
+constexpr std::array<uint8_t, 256> kFlagsSZ = MakeFlagsSZ(false), kFlagsSZP = MakeFlagsSZ(true);
+
+// Everything INC r and DEC r set but the carry they keep, by the new value r:
+// H when the low nibble carried (INC: it is now 0) or borrowed (DEC: it was
+// 0), V when the sign turned over (INC: now 0x80; DEC: was 0x80).
+constexpr std::array<uint8_t, 256> MakeIncDecFlags(bool dec) {
+    std::array<uint8_t, 256> t{};
+    for (int r = 0; r < 256; ++r) {
+        const int old = (dec ? r + 1 : r - 1) & 0xFF;
+        const bool half = dec ? (old & 0x0F) == 0 : (r & 0x0F) == 0;
+        const bool overflow = dec ? old == 0x80 : r == 0x80;
+        t[r] = static_cast<uint8_t>(kFlagsSZ[r] | (half ? HF : 0) | (overflow ? PF : 0) | (dec ? NF : 0));
+    }
+    return t;
+}
+constexpr std::array<uint8_t, 256> kIncFlags = MakeIncDecFlags(false), kDecFlags = MakeIncDecFlags(true);
 
 constexpr std::array<uint16_t, 2048> MakeDaaTable() {
     std::array<uint16_t, 2048> table{};
@@ -180,121 +215,135 @@ const z80cpu::CycleTable z80cpu::IndexCycles = kIndexCycles;
 const z80cpu::CycleTable z80cpu::IndexCBCycles = kIndexCBCycles;
 const std::array<uint16_t, 2048> z80cpu::DaaTable = kDaaTable;
 
-// Small helpers are forced inline: each handler is a function of its own, and
-// a call per operand byte or flag update would cost more than the work.
+// Small helpers and handlers are forced inline: they all end up in the one
+// loop of Run, where a call per operand byte or flag update would cost more
+// than the work. The sanitizer builds leave it to the compiler, which would
+// otherwise spend many minutes instrumenting the one huge function.
+#ifdef VEXA_Z80_SWITCH_DISPATCH
+#define Z80_INLINE inline
+#else
 #define Z80_INLINE __attribute__((always_inline)) inline
+#endif
 
-Z80_INLINE uint8_t z80cpu::FetchByte() {
-    const uint8_t v = ReadMem(static_cast<uint16_t>(Regs.PC));
-    Regs.PC = (Regs.PC + 1) & 0xFFFF;
-    return v;
-}
+// The execution engine: every handler, inlined into the loop of Run, with the
+// program counter and the T-states of the current instruction in locals that
+// the compiler keeps in registers. The program counter is written to the
+// register record before every call into the machine, which may read it (ports
+// log it, Tick compares it with the breakpoint), and read back after the calls
+// that may change it. The budget stays in the object and is charged once per
+// instruction, before Tick, so it is current whenever Tick or Trap runs.
+struct z80cpu::Engine {
+    z80cpu& cpu;
+    uint32_t pc;
+    int spent = 0; // T-states of the instruction so far
 
-// ---------------------------------------------------------------------------
-// The object, the fetch loop and interrupts
-
-z80cpu::z80cpu() {
-    for (int v = 0; v < 256; ++v) {
-        FlagsSZ[v] = static_cast<uint8_t>((v & SF) | (v == 0 ? ZF : 0));
-        FlagsSZP[v] = static_cast<uint8_t>(FlagsSZ[v] | ((std::popcount(static_cast<unsigned>(v)) & 1) ? 0 : PF));
+    explicit Engine(z80cpu& c) : cpu(c), pc(c.Regs.PC) {}
+    Z80_INLINE void Charge(int cycles) { spent += cycles; }
+    // Charges the budget with the instruction's T-states and publishes PC.
+    Z80_INLINE void Finish() {
+        cpu.CycleBudget -= spent;
+        cpu.Regs.PC = pc;
     }
-}
 
-void z80cpu::Reset() { Reset(static_cast<uint32_t>(std::rand() & 0x7FFF)); }
-
-void z80cpu::Reset(uint32_t refresh) {
-    Regs = Z80Registers{};
-    Regs.SP = 0xF000;
-    Regs.R = refresh;
-    CycleBudget = CyclePeriod;
-}
-
-int z80cpu::Run() {
-    Running = 1;
-    int zeroCostRun = 0;
-    do {
-        ++Regs.R;
-        const int before = CycleBudget;
-        const uint8_t opcode = FetchByte();
-        CycleBudget -= static_cast<int>(MainCycles[opcode]);
-        MainOps[opcode](this);
-        const int spent = before - CycleBudget;
-        if (Tick(spent)) Interrupt(TakeInterrupt());
-        if (spent != 0) {
-            zeroCostRun = 0;
-        } else if (++zeroCostRun >= ZeroCostRunLimit) {
-            break;
-        }
-    } while (CycleBudget > 0);
-    CycleBudget += CyclePeriod;
-    return Running;
-}
-
-void z80cpu::ExecuteMain(uint8_t opcode) {
-    CycleBudget -= static_cast<int>(MainCycles[opcode]);
-    MainOps[opcode](this);
-}
-
-void z80cpu::Interrupt(int value) {
-    if (value == -1) return;
-    if (value != -2 && Regs.IFF1 == 0) return;
-    Regs.IFF1 = 0; // IFF2 is left as it was, for both kinds
-    if (Regs.Halted) {
-        Regs.PC = (Regs.PC + 1) & 0xFFFF;
-        Regs.Halted = 0;
+    // The machine's operations, with the program counter made current first.
+    template <auto Operation, class... Args> Z80_INLINE auto Machine(Args... args) {
+        cpu.Regs.PC = pc;
+        return (cpu.*Operation)(args...);
     }
-    if (value == -2) {
-        Push(static_cast<uint16_t>(Regs.PC));
-        Regs.PC = 0x0066;
-    } else if (Regs.IM == 2) {
-        Push(static_cast<uint16_t>(Regs.PC));
-        const uint16_t vector = static_cast<uint16_t>((value & 0xFF) | (Regs.I << 8));
-        Regs.PC = ReadWord(vector);
-    } else if (Regs.IM == 1) {
-        ExecuteMain(0xFF); // RST 38h, charged 11
-    } else {
-        ExecuteMain(static_cast<uint8_t>(value & 0xFF));
+    Z80_INLINE uint8_t ReadMem(uint16_t a) { return Machine<&z80cpu::ReadMem>(a); }
+    Z80_INLINE void WriteMem(uint16_t a, uint8_t v) { Machine<&z80cpu::WriteMem>(a, v); }
+    Z80_INLINE uint8_t InPort(uint16_t port) { return Machine<&z80cpu::InPort>(port); }
+    Z80_INLINE void OutPort(uint16_t port, uint8_t v) { Machine<&z80cpu::OutPort>(port, v); }
+    Z80_INLINE void OnRETI() { Machine<&z80cpu::OnRETI>(); }
+    Z80_INLINE void OnRETN() { Machine<&z80cpu::OnRETN>(); }
+    // Whatever Trap does to the budget counts as part of the instruction.
+    Z80_INLINE void Trap() {
+        const int budget = cpu.CycleBudget;
+        cpu.CycleBudget = budget - spent;
+        Machine<&z80cpu::Trap>(&cpu.Regs);
+        pc = cpu.Regs.PC;
+        spent = budget - cpu.CycleBudget;
     }
-}
+
+    Z80_INLINE uint8_t FetchByte() {
+        const uint8_t v = ReadMem(static_cast<uint16_t>(pc));
+        pc = (pc + 1) & 0xFFFF;
+        return v;
+    }
+
+    enum { FamilyCB, FamilyED, FamilyDD, FamilyFD };
+    template <int Op> Z80_INLINE bool StepMain();
+    template <int Family, int Op> Z80_INLINE void Step();
+    template <int Family> Z80_INLINE void Prefix();
+    Z80_INLINE void ExecMain(uint8_t op);
+    void Interrupt(int value);
+    template <int Op> Z80_INLINE bool OpMain();
+    template <int Op> Z80_INLINE void OpCB();
+    template <int Op> Z80_INLINE void OpED();
+    template <int Slot, int Op> Z80_INLINE void OpIndex();
+    template <int Slot, int Op> Z80_INLINE void OpIndexCB();
+    template <int Slot> Z80_INLINE void PrefixIndexCB();
+    Z80_INLINE void PrefixIgnored();
+
+    Z80_INLINE uint16_t FetchWord();
+    Z80_INLINE uint16_t ReadWord(uint16_t address);
+    Z80_INLINE void WriteWord(uint16_t address, uint16_t value);
+    Z80_INLINE void Push(uint16_t value);
+    Z80_INLINE uint16_t Pop();
+    template <int Slot> Z80_INLINE uint16_t IndexedAddress();
+    template <int Cond> Z80_INLINE bool Condition() const;
+    template <int Y> Z80_INLINE void Alu(uint8_t value);
+    Z80_INLINE uint8_t Inc8(uint8_t v);
+    Z80_INLINE uint8_t Dec8(uint8_t v);
+    template <int Y> Z80_INLINE uint8_t Rotate(uint8_t v);
+    Z80_INLINE void Bit(int bit, uint8_t v);
+    template <int Slot> Z80_INLINE void Add16(uint16_t value);
+    Z80_INLINE void Adc16(uint16_t value);
+    Z80_INLINE void Sbc16(uint16_t value);
+    Z80_INLINE void BlockLoad(int dir);
+    Z80_INLINE void BlockCompare(int dir);
+    Z80_INLINE void BlockIn(int dir);
+    Z80_INLINE void BlockOut(int dir);
+};
 
 // ---------------------------------------------------------------------------
 // Shared pieces
 
-Z80_INLINE uint16_t z80cpu::FetchWord() {
+Z80_INLINE uint16_t z80cpu::Engine::FetchWord() {
     const uint8_t lo = FetchByte();
     const uint8_t hi = FetchByte();
     return static_cast<uint16_t>(lo | (hi << 8));
 }
 
-Z80_INLINE uint16_t z80cpu::ReadWord(uint16_t address) {
+Z80_INLINE uint16_t z80cpu::Engine::ReadWord(uint16_t address) {
     const uint8_t lo = ReadMem(address);
     const uint8_t hi = ReadMem(static_cast<uint16_t>(address + 1));
     return static_cast<uint16_t>(lo | (hi << 8));
 }
 
-Z80_INLINE void z80cpu::WriteWord(uint16_t address, uint16_t value) {
+Z80_INLINE void z80cpu::Engine::WriteWord(uint16_t address, uint16_t value) {
     WriteMem(address, static_cast<uint8_t>(value));
     WriteMem(static_cast<uint16_t>(address + 1), static_cast<uint8_t>(value >> 8));
 }
 
-Z80_INLINE void z80cpu::Push(uint16_t value) {
-    Regs.SP = (Regs.SP - 2) & 0xFFFF;
-    WriteWord(static_cast<uint16_t>(Regs.SP), value);
+Z80_INLINE void z80cpu::Engine::Push(uint16_t value) {
+    cpu.Regs.SP = (cpu.Regs.SP - 2) & 0xFFFF;
+    WriteWord(static_cast<uint16_t>(cpu.Regs.SP), value);
 }
 
-Z80_INLINE uint16_t z80cpu::Pop() {
-    const uint16_t v = ReadWord(static_cast<uint16_t>(Regs.SP));
-    Regs.SP = (Regs.SP + 2) & 0xFFFF;
+Z80_INLINE uint16_t z80cpu::Engine::Pop() {
+    const uint16_t v = ReadWord(static_cast<uint16_t>(cpu.Regs.SP));
+    cpu.Regs.SP = (cpu.Regs.SP + 2) & 0xFFFF;
     return v;
 }
 
-template <int Slot> Z80_INLINE uint16_t z80cpu::IndexedAddress() {
+template <int Slot> Z80_INLINE uint16_t z80cpu::Engine::IndexedAddress() {
     const int8_t d = static_cast<int8_t>(FetchByte());
-    return static_cast<uint16_t>(Pair16(Regs, Slot) + d);
+    return static_cast<uint16_t>(Pair16(cpu.Regs, Slot) + d);
 }
 
-template <int Cond> bool z80cpu::Condition() const {
-    const uint8_t f = RegBytes(Regs)[0];
+template <int Cond> Z80_INLINE bool z80cpu::Engine::Condition() const {
+    const uint8_t f = RegBytes(cpu.Regs)[0];
     switch (Cond) {
     case 0: return !(f & ZF);
     case 1: return f & ZF;
@@ -308,50 +357,50 @@ template <int Cond> bool z80cpu::Condition() const {
 }
 
 // ADD ADC SUB SBC AND XOR OR CP, by the opcode's y field.
-template <int Y> Z80_INLINE void z80cpu::Alu(uint8_t v) {
-    uint8_t& a = RegA(Regs);
-    uint8_t& f = RegF(Regs);
+template <int Y> Z80_INLINE void z80cpu::Engine::Alu(uint8_t v) {
+    uint8_t& a = RegA(cpu.Regs);
+    uint8_t& f = RegF(cpu.Regs);
     if constexpr (Y == 0 || Y == 1) {
         const unsigned carry = (Y == 1) ? (f & CF) : 0;
         const unsigned res = a + v + carry;
-        f = static_cast<uint8_t>(FlagsSZ[res & 0xFF] | ((a ^ v ^ res) & HF) |
+        f = static_cast<uint8_t>(kFlagsSZ[res & 0xFF] | ((a ^ v ^ res) & HF) |
                                  ((((a ^ v ^ 0x80) & (v ^ res)) >> 5) & PF) | ((res >> 8) & CF));
         a = static_cast<uint8_t>(res);
     } else if constexpr (Y == 2 || Y == 3 || Y == 7) {
         const unsigned carry = (Y == 3) ? (f & CF) : 0;
         const unsigned res = a - v - carry;
-        f = static_cast<uint8_t>(FlagsSZ[res & 0xFF] | ((a ^ v ^ res) & HF) | ((((a ^ v) & (a ^ res)) >> 5) & PF) |
+        f = static_cast<uint8_t>(kFlagsSZ[res & 0xFF] | ((a ^ v ^ res) & HF) | ((((a ^ v) & (a ^ res)) >> 5) & PF) |
                                  NF | ((res >> 8) & CF));
         if constexpr (Y != 7) a = static_cast<uint8_t>(res);
     } else if constexpr (Y == 4) {
         a &= v;
-        f = static_cast<uint8_t>(FlagsSZP[a] | HF);
+        f = static_cast<uint8_t>(kFlagsSZP[a] | HF);
     } else if constexpr (Y == 5) {
         a ^= v;
-        f = FlagsSZP[a];
+        f = kFlagsSZP[a];
     } else {
         a |= v;
-        f = FlagsSZP[a];
+        f = kFlagsSZP[a];
     }
 }
 
-Z80_INLINE uint8_t z80cpu::Inc8(uint8_t v) {
+Z80_INLINE uint8_t z80cpu::Engine::Inc8(uint8_t v) {
     const uint8_t r = static_cast<uint8_t>(v + 1);
-    uint8_t& f = RegF(Regs);
-    f = static_cast<uint8_t>((f & CF) | FlagsSZ[r] | ((r & 0x0F) == 0 ? HF : 0) | (r == 0x80 ? PF : 0));
+    uint8_t& f = RegF(cpu.Regs);
+    f = static_cast<uint8_t>((f & CF) | kIncFlags[r]);
     return r;
 }
 
-Z80_INLINE uint8_t z80cpu::Dec8(uint8_t v) {
+Z80_INLINE uint8_t z80cpu::Engine::Dec8(uint8_t v) {
     const uint8_t r = static_cast<uint8_t>(v - 1);
-    uint8_t& f = RegF(Regs);
-    f = static_cast<uint8_t>((f & CF) | NF | FlagsSZ[r] | ((v & 0x0F) == 0 ? HF : 0) | (v == 0x80 ? PF : 0));
+    uint8_t& f = RegF(cpu.Regs);
+    f = static_cast<uint8_t>((f & CF) | kDecFlags[r]);
     return r;
 }
 
 // RLC RRC RL RR SLA SRA SLL SRL, by the CB opcode's y field.
-template <int Y> Z80_INLINE uint8_t z80cpu::Rotate(uint8_t v) {
-    uint8_t& f = RegF(Regs);
+template <int Y> Z80_INLINE uint8_t z80cpu::Engine::Rotate(uint8_t v) {
+    uint8_t& f = RegF(cpu.Regs);
     unsigned r = 0, carry = 0;
     if constexpr (Y == 0) { r = (v << 1) | (v >> 7); carry = v >> 7; }
     else if constexpr (Y == 1) { r = (v >> 1) | (v << 7); carry = v & 1; }
@@ -362,140 +411,96 @@ template <int Y> Z80_INLINE uint8_t z80cpu::Rotate(uint8_t v) {
     else if constexpr (Y == 6) { r = (v << 1) | 1; carry = v >> 7; }
     else { r = v >> 1; carry = v & 1; }
     r &= 0xFF;
-    f = static_cast<uint8_t>(FlagsSZP[r] | carry);
+    f = static_cast<uint8_t>(kFlagsSZP[r] | carry);
     return static_cast<uint8_t>(r);
 }
 
 // BIT: P/V is always 0 here and bits 5 and 3 are cleared (this machine's rule).
-Z80_INLINE void z80cpu::Bit(int bit, uint8_t v) {
-    uint8_t& f = RegF(Regs);
+Z80_INLINE void z80cpu::Engine::Bit(int bit, uint8_t v) {
+    uint8_t& f = RegF(cpu.Regs);
     const bool set = (v >> bit) & 1;
     f = static_cast<uint8_t>((f & CF) | HF | (set ? 0 : ZF) | ((bit == 7 && set) ? SF : 0));
 }
 
-template <int Slot> Z80_INLINE void z80cpu::Add16(uint16_t value) {
-    uint32_t& target = Pair16(Regs, Slot);
+template <int Slot> Z80_INLINE void z80cpu::Engine::Add16(uint16_t value) {
+    uint32_t& target = Pair16(cpu.Regs, Slot);
     const uint32_t res = target + value;
-    uint8_t& f = RegF(Regs);
+    uint8_t& f = RegF(cpu.Regs);
     f = static_cast<uint8_t>((f & (SF | ZF | PF)) | (((target ^ value ^ res) >> 8) & HF) | ((res >> 16) & CF));
     target = res & 0xFFFF;
 }
 
-Z80_INLINE void z80cpu::Adc16(uint16_t value) {
-    const uint32_t hl = Regs.HL;
-    const uint32_t res = hl + value + (RegF(Regs) & CF);
-    RegF(Regs) = static_cast<uint8_t>(((res >> 8) & SF) | ((res & 0xFFFF) == 0 ? ZF : 0) |
+Z80_INLINE void z80cpu::Engine::Adc16(uint16_t value) {
+    const uint32_t hl = cpu.Regs.HL;
+    const uint32_t res = hl + value + (RegF(cpu.Regs) & CF);
+    RegF(cpu.Regs) = static_cast<uint8_t>(((res >> 8) & SF) | ((res & 0xFFFF) == 0 ? ZF : 0) |
                                       (((hl ^ value ^ res) >> 8) & HF) |
                                       ((((hl ^ value ^ 0x8000) & (value ^ res)) >> 13) & PF) | ((res >> 16) & CF));
-    Regs.HL = res & 0xFFFF;
+    cpu.Regs.HL = res & 0xFFFF;
 }
 
-Z80_INLINE void z80cpu::Sbc16(uint16_t value) {
-    const uint32_t hl = Regs.HL;
-    const uint32_t res = hl - value - (RegF(Regs) & CF);
-    RegF(Regs) = static_cast<uint8_t>(((res >> 8) & SF) | ((res & 0xFFFF) == 0 ? ZF : 0) |
+Z80_INLINE void z80cpu::Engine::Sbc16(uint16_t value) {
+    const uint32_t hl = cpu.Regs.HL;
+    const uint32_t res = hl - value - (RegF(cpu.Regs) & CF);
+    RegF(cpu.Regs) = static_cast<uint8_t>(((res >> 8) & SF) | ((res & 0xFFFF) == 0 ? ZF : 0) |
                                       (((hl ^ value ^ res) >> 8) & HF) |
                                       ((((hl ^ value) & (hl ^ res)) >> 13) & PF) | NF | ((res >> 16) & CF));
-    Regs.HL = res & 0xFFFF;
+    cpu.Regs.HL = res & 0xFFFF;
 }
 
 // One step of LDI/LDD: S, Z, C and bits 5 and 3 are kept.
-Z80_INLINE void z80cpu::BlockLoad(int dir) {
-    const uint8_t v = ReadMem(static_cast<uint16_t>(Regs.HL));
-    WriteMem(static_cast<uint16_t>(Regs.DE), v);
-    Regs.DE = (Regs.DE + dir) & 0xFFFF;
-    Regs.HL = (Regs.HL + dir) & 0xFFFF;
-    Regs.BC = (Regs.BC - 1) & 0xFFFF;
-    uint8_t& f = RegF(Regs);
-    f = static_cast<uint8_t>((f & (SF | ZF | YF | XF | CF)) | (Regs.BC != 0 ? PF : 0));
+Z80_INLINE void z80cpu::Engine::BlockLoad(int dir) {
+    const uint8_t v = ReadMem(static_cast<uint16_t>(cpu.Regs.HL));
+    WriteMem(static_cast<uint16_t>(cpu.Regs.DE), v);
+    cpu.Regs.DE = (cpu.Regs.DE + dir) & 0xFFFF;
+    cpu.Regs.HL = (cpu.Regs.HL + dir) & 0xFFFF;
+    cpu.Regs.BC = (cpu.Regs.BC - 1) & 0xFFFF;
+    uint8_t& f = RegF(cpu.Regs);
+    f = static_cast<uint8_t>((f & (SF | ZF | YF | XF | CF)) | (cpu.Regs.BC != 0 ? PF : 0));
 }
 
-Z80_INLINE void z80cpu::BlockCompare(int dir) {
-    const uint8_t v = ReadMem(static_cast<uint16_t>(Regs.HL));
-    Regs.HL = (Regs.HL + dir) & 0xFFFF;
-    Regs.BC = (Regs.BC - 1) & 0xFFFF;
-    const unsigned a = RegA(Regs);
+Z80_INLINE void z80cpu::Engine::BlockCompare(int dir) {
+    const uint8_t v = ReadMem(static_cast<uint16_t>(cpu.Regs.HL));
+    cpu.Regs.HL = (cpu.Regs.HL + dir) & 0xFFFF;
+    cpu.Regs.BC = (cpu.Regs.BC - 1) & 0xFFFF;
+    const unsigned a = RegA(cpu.Regs);
     const unsigned res = a - v;
-    uint8_t& f = RegF(Regs);
-    f = static_cast<uint8_t>((f & CF) | NF | FlagsSZ[res & 0xFF] | ((a ^ v ^ res) & HF) | (Regs.BC != 0 ? PF : 0));
+    uint8_t& f = RegF(cpu.Regs);
+    f = static_cast<uint8_t>((f & CF) | NF | kFlagsSZ[res & 0xFF] | ((a ^ v ^ res) & HF) | (cpu.Regs.BC != 0 ? PF : 0));
 }
 
-Z80_INLINE void z80cpu::BlockIn(int dir) {
-    uint8_t& b = RegB(Regs);
+Z80_INLINE void z80cpu::Engine::BlockIn(int dir) {
+    uint8_t& b = RegB(cpu.Regs);
     --b;
-    const uint8_t v = InPort(static_cast<uint16_t>((b << 8) | RegC(Regs)));
-    WriteMem(static_cast<uint16_t>(Regs.HL), v);
-    Regs.HL = (Regs.HL + dir) & 0xFFFF;
-    RegF(Regs) = static_cast<uint8_t>(NF | (b == 0 ? ZF : 0));
+    const uint8_t v = InPort(static_cast<uint16_t>((b << 8) | RegC(cpu.Regs)));
+    WriteMem(static_cast<uint16_t>(cpu.Regs.HL), v);
+    cpu.Regs.HL = (cpu.Regs.HL + dir) & 0xFFFF;
+    RegF(cpu.Regs) = static_cast<uint8_t>(NF | (b == 0 ? ZF : 0));
 }
 
-Z80_INLINE void z80cpu::BlockOut(int dir) {
-    uint8_t& b = RegB(Regs);
+Z80_INLINE void z80cpu::Engine::BlockOut(int dir) {
+    uint8_t& b = RegB(cpu.Regs);
     --b;
-    const uint8_t v = ReadMem(static_cast<uint16_t>(Regs.HL));
-    OutPort(static_cast<uint16_t>((b << 8) | RegC(Regs)), v);
-    Regs.HL = (Regs.HL + dir) & 0xFFFF;
-    RegF(Regs) = static_cast<uint8_t>(NF | (b == 0 ? ZF : 0));
-}
-
-// ---------------------------------------------------------------------------
-// Prefixes
-
-Z80_INLINE void z80cpu::PrefixCB() {
-    ++Regs.R;
-    const uint8_t op = FetchByte();
-    CycleBudget -= static_cast<int>(CBCycles[op]);
-    CBOps[op](this);
-}
-
-Z80_INLINE void z80cpu::PrefixED() {
-    ++Regs.R;
-    const uint8_t op = FetchByte();
-    CycleBudget -= static_cast<int>(EDCycles[op]);
-    EDOps[op](this);
-}
-
-Z80_INLINE void z80cpu::PrefixDD() {
-    ++Regs.R;
-    const uint8_t op = FetchByte();
-    CycleBudget -= static_cast<int>(IndexCycles[op]);
-    DDOps[op](this);
-}
-
-Z80_INLINE void z80cpu::PrefixFD() {
-    ++Regs.R;
-    const uint8_t op = FetchByte();
-    CycleBudget -= static_cast<int>(IndexCycles[op]);
-    FDOps[op](this);
-}
-
-// The opcode after DD/FD has no index form: step back so that Run fetches it
-// again as an instruction of its own (or as the next prefix).
-void z80cpu::PrefixIgnored() { Regs.PC = (Regs.PC - 1) & 0xFFFF; }
-
-// DD CB d op: the opcode comes after the displacement. The handler reads the
-// displacement; the opcode byte is stepped over afterwards. R is not counted.
-template <int Slot> void z80cpu::PrefixIndexCB() {
-    const uint8_t op = ReadMem(static_cast<uint16_t>(Regs.PC + 1));
-    CycleBudget -= static_cast<int>(IndexCBCycles[op]);
-    (Slot == SlotIX ? DDCBOps : FDCBOps)[op](this);
-    Regs.PC = (Regs.PC + 1) & 0xFFFF;
+    const uint8_t v = ReadMem(static_cast<uint16_t>(cpu.Regs.HL));
+    OutPort(static_cast<uint16_t>((b << 8) | RegC(cpu.Regs)), v);
+    cpu.Regs.HL = (cpu.Regs.HL + dir) & 0xFFFF;
+    RegF(cpu.Regs) = static_cast<uint8_t>(NF | (b == 0 ? ZF : 0));
 }
 
 // ---------------------------------------------------------------------------
 // Unprefixed instructions
 
-template <int Op> void z80cpu::OpMain() {
+template <int Op> Z80_INLINE bool z80cpu::Engine::OpMain() {
     constexpr int x = Op >> 6, y = (Op >> 3) & 7, z = Op & 7, p = y >> 1, q = y & 1;
-    Z80Registers& r = Regs;
+    Z80Registers& r = cpu.Regs;
     uint8_t& a = RegA(r);
     uint8_t& f = RegF(r);
 
     if constexpr (x == 1) {
         if constexpr (Op == 0x76) { // HALT: fetched again until an interrupt; the rest of the slice goes to Tick
-            r.PC = (r.PC - 1) & 0xFFFF;
+            pc = (pc - 1) & 0xFFFF;
             r.Halted = 1;
-            if (CycleBudget > 0) CycleBudget = 0;
+            if (cpu.CycleBudget - spent > 0) spent = cpu.CycleBudget;
         } else if constexpr (z == 6) {
             R8<y, SlotHL>(r) = ReadMem(static_cast<uint16_t>(r.HL));
         } else if constexpr (y == 6) {
@@ -516,22 +521,22 @@ template <int Op> void z80cpu::OpMain() {
                 --b;
                 if (b != 0) {
                     const int8_t e = static_cast<int8_t>(FetchByte());
-                    r.PC = (r.PC + e) & 0xFFFF;
-                    CycleBudget -= 5;
+                    pc = (pc + e) & 0xFFFF;
+                    Charge(5);
                 } else {
-                    r.PC = (r.PC + 1) & 0xFFFF;
+                    pc = (pc + 1) & 0xFFFF;
                 }
             } else if constexpr (y == 3) { // JR e
                 const int8_t e = static_cast<int8_t>(FetchByte());
-                r.PC = (r.PC + e) & 0xFFFF;
-                CycleBudget -= 5;
+                pc = (pc + e) & 0xFFFF;
+                Charge(5);
             } else { // JR cc,e
                 if (Condition<y - 4>()) {
                     const int8_t e = static_cast<int8_t>(FetchByte());
-                    r.PC = (r.PC + e) & 0xFFFF;
-                    CycleBudget -= 5;
+                    pc = (pc + e) & 0xFFFF;
+                    Charge(5);
                 } else {
-                    r.PC = (r.PC + 1) & 0xFFFF;
+                    pc = (pc + 1) & 0xFFFF;
                 }
             }
         } else if constexpr (z == 1) {
@@ -584,7 +589,7 @@ template <int Op> void z80cpu::OpMain() {
                 a = static_cast<uint8_t>((a >> 1) | ((f & CF) << 7));
                 f = static_cast<uint8_t>((f & keepSZP) | c);
             } else if constexpr (y == 4) {
-                const uint16_t af = DaaTable[a | ((f & CF) << 8) | (((f >> 4) & 1) << 9) | (((f >> 1) & 1) << 10)];
+                const uint16_t af = kDaaTable[a | ((f & CF) << 8) | (((f >> 4) & 1) << 9) | (((f >> 1) & 1) << 10)];
                 r.AF = af;
             } else if constexpr (y == 5) {
                 a ^= 0xFF;
@@ -598,21 +603,21 @@ template <int Op> void z80cpu::OpMain() {
     } else { // x == 3
         if constexpr (z == 0) { // RET cc
             if (Condition<y>()) {
-                r.PC = Pop();
-                CycleBudget -= 6;
+                pc = Pop();
+                Charge(6);
             }
         } else if constexpr (z == 1) {
             if constexpr (q == 0) Pair16(r, StackPairSlot<p, SlotHL>()) = Pop();
-            else if constexpr (p == 0) { r.PC = Pop(); CycleBudget -= 6; }
+            else if constexpr (p == 0) { pc = Pop(); Charge(6); }
             else if constexpr (p == 1) { std::swap(r.BC, r.BCAlt); std::swap(r.DE, r.DEAlt); std::swap(r.HL, r.HLAlt); }
-            else if constexpr (p == 2) r.PC = r.HL;
+            else if constexpr (p == 2) pc = r.HL;
             else r.SP = r.HL;
         } else if constexpr (z == 2) { // JP cc,nn: 10 either way
-            if (Condition<y>()) r.PC = FetchWord();
-            else r.PC = (r.PC + 2) & 0xFFFF;
+            if (Condition<y>()) pc = FetchWord();
+            else pc = (pc + 2) & 0xFFFF;
         } else if constexpr (z == 3) {
-            if constexpr (y == 0) r.PC = FetchWord();
-            else if constexpr (y == 1) PrefixCB();
+            if constexpr (y == 0) pc = FetchWord();
+            else if constexpr (y == 1) Prefix<FamilyCB>();
             else if constexpr (y == 2) {
                 const uint8_t n = FetchByte();
                 OutPort(static_cast<uint16_t>((a << 8) | n), a);
@@ -629,54 +634,54 @@ template <int Op> void z80cpu::OpMain() {
             else { // EI: the next instruction runs inside this one, so no interrupt comes between
                 if (r.IFF1) {
                     r.IFF2 = 1;
-                    return;
+                    return false;
                 }
                 r.IFF1 = r.IFF2 = 1;
-                ++r.R;
-                ExecuteMain(FetchByte());
+                return true;
             }
         } else if constexpr (z == 4) { // CALL cc,nn
             if (Condition<y>()) {
                 const uint16_t target = FetchWord();
-                Push(static_cast<uint16_t>(r.PC));
-                r.PC = target;
-                CycleBudget -= 7;
+                Push(static_cast<uint16_t>(pc));
+                pc = target;
+                Charge(7);
             } else {
-                r.PC = (r.PC + 2) & 0xFFFF;
+                pc = (pc + 2) & 0xFFFF;
             }
         } else if constexpr (z == 5) {
             if constexpr (q == 0) Push(static_cast<uint16_t>(Pair16(r, StackPairSlot<p, SlotHL>())));
             else if constexpr (p == 0) {
                 const uint16_t target = FetchWord();
-                Push(static_cast<uint16_t>(r.PC));
-                r.PC = target;
-                CycleBudget -= 7;
-            } else if constexpr (p == 1) PrefixDD();
-            else if constexpr (p == 2) PrefixED();
-            else PrefixFD();
+                Push(static_cast<uint16_t>(pc));
+                pc = target;
+                Charge(7);
+            } else if constexpr (p == 1) Prefix<FamilyDD>();
+            else if constexpr (p == 2) Prefix<FamilyED>();
+            else Prefix<FamilyFD>();
         } else if constexpr (z == 6) {
             Alu<y>(FetchByte());
         } else { // RST
-            Push(static_cast<uint16_t>(r.PC));
-            r.PC = y * 8;
+            Push(static_cast<uint16_t>(pc));
+            pc = y * 8;
         }
     }
+    return false;
 }
 
 // ---------------------------------------------------------------------------
 // CB instructions
 
-template <int Op> void z80cpu::OpCB() {
+template <int Op> Z80_INLINE void z80cpu::Engine::OpCB() {
     constexpr int x = Op >> 6, y = (Op >> 3) & 7, z = Op & 7;
     if constexpr (z == 6) {
-        const uint16_t addr = static_cast<uint16_t>(Regs.HL);
+        const uint16_t addr = static_cast<uint16_t>(cpu.Regs.HL);
         const uint8_t v = ReadMem(addr);
         if constexpr (x == 0) WriteMem(addr, Rotate<y>(v));
         else if constexpr (x == 1) Bit(y, v);
         else if constexpr (x == 2) WriteMem(addr, static_cast<uint8_t>(v & ~(1 << y)));
         else WriteMem(addr, static_cast<uint8_t>(v | (1 << y)));
     } else {
-        uint8_t& reg = R8<z, SlotHL>(Regs);
+        uint8_t& reg = R8<z, SlotHL>(cpu.Regs);
         if constexpr (x == 0) reg = Rotate<y>(reg);
         else if constexpr (x == 1) Bit(y, reg);
         else if constexpr (x == 2) reg = static_cast<uint8_t>(reg & ~(1 << y));
@@ -687,17 +692,17 @@ template <int Op> void z80cpu::OpCB() {
 // ---------------------------------------------------------------------------
 // ED instructions
 
-template <int Op> void z80cpu::OpED() {
+template <int Op> Z80_INLINE void z80cpu::Engine::OpED() {
     constexpr int x = Op >> 6, y = (Op >> 3) & 7, z = Op & 7, p = y >> 1, q = y & 1;
-    Z80Registers& r = Regs;
+    Z80Registers& r = cpu.Regs;
     uint8_t& a = RegA(r);
     uint8_t& f = RegF(r);
     if constexpr (Op == 0xFE) {
-        Trap(&Regs);
+        Trap();
     } else if constexpr (x == 1) {
         if constexpr (z == 0) { // IN r,(C); ED 70 reads and drops
             const uint8_t v = InPort(static_cast<uint16_t>(r.BC));
-            f = static_cast<uint8_t>((f & CF) | FlagsSZP[v]);
+            f = static_cast<uint8_t>((f & CF) | kFlagsSZP[v]);
             if constexpr (y != 6) R8<y, SlotHL>(r) = v;
         } else if constexpr (z == 1) {
             if constexpr (y == 6) OutPort(static_cast<uint16_t>(r.BC), 0);
@@ -716,13 +721,13 @@ template <int Op> void z80cpu::OpED() {
         } else if constexpr (z == 5) {
             if constexpr (y == 1 || y == 3 || y == 5 || y == 7) { // RETI
                 OnRETI();
-                r.PC = Pop();
+                pc = Pop();
             } else { // RETN
                 r.IFF1 = r.IFF2;
                 OnRETN();
-                r.PC = Pop();
+                pc = Pop();
             }
-            CycleBudget -= 6;
+            Charge(6);
         } else if constexpr (z == 6) {
             r.IM = (y & 3) == 2 ? 1u : (y & 3) == 3 ? 2u : 0u;
         } else { // z == 7
@@ -730,24 +735,24 @@ template <int Op> void z80cpu::OpED() {
             else if constexpr (y == 1) { r.R = a; r.R7 = a; }
             else if constexpr (y == 2) {
                 a = static_cast<uint8_t>(r.I);
-                f = static_cast<uint8_t>((f & CF) | FlagsSZ[a] | (r.IFF2 ? PF : 0));
+                f = static_cast<uint8_t>((f & CF) | kFlagsSZ[a] | (r.IFF2 ? PF : 0));
             } else if constexpr (y == 3) {
                 a = static_cast<uint8_t>((r.R & 0x7F) | (r.R7 & 0x80));
-                f = static_cast<uint8_t>((f & CF) | FlagsSZ[a] | (r.IFF2 ? PF : 0));
+                f = static_cast<uint8_t>((f & CF) | kFlagsSZ[a] | (r.IFF2 ? PF : 0));
             } else if constexpr (y == 4) { // RRD
                 const uint16_t addr = static_cast<uint16_t>(r.HL);
                 const uint8_t m = ReadMem(addr);
                 const uint8_t oldA = a;
                 a = static_cast<uint8_t>((a & 0xF0) | (m & 0x0F));
                 WriteMem(addr, static_cast<uint8_t>((oldA << 4) | (m >> 4)));
-                f = static_cast<uint8_t>((f & CF) | FlagsSZP[a]);
+                f = static_cast<uint8_t>((f & CF) | kFlagsSZP[a]);
             } else if constexpr (y == 5) { // RLD
                 const uint16_t addr = static_cast<uint16_t>(r.HL);
                 const uint8_t m = ReadMem(addr);
                 const uint8_t oldA = a;
                 a = static_cast<uint8_t>((a & 0xF0) | (m >> 4));
                 WriteMem(addr, static_cast<uint8_t>((m << 4) | (oldA & 0x0F)));
-                f = static_cast<uint8_t>((f & CF) | FlagsSZP[a]);
+                f = static_cast<uint8_t>((f & CF) | kFlagsSZP[a]);
             }
             // ED 77 and ED 7F do nothing
         }
@@ -761,8 +766,8 @@ template <int Op> void z80cpu::OpED() {
         else { BlockOut(dir); again = RegB(r) != 0; }
         // Each repetition is an instruction of its own: back onto the ED prefix.
         if (repeat && again) {
-            CycleBudget -= 5;
-            r.PC = (r.PC - 2) & 0xFFFF;
+            Charge(5);
+            pc = (pc - 2) & 0xFFFF;
         }
     }
     // every other ED opcode does nothing
@@ -772,9 +777,9 @@ template <int Op> void z80cpu::OpED() {
 // DD and FD instructions: HL becomes IX/IY, H and L become its halves, (HL)
 // becomes (X+d) with the real H and L beside it.
 
-template <int Slot, int Op> void z80cpu::OpIndex() {
+template <int Slot, int Op> Z80_INLINE void z80cpu::Engine::OpIndex() {
     constexpr int x = Op >> 6, y = (Op >> 3) & 7, z = Op & 7, p = y >> 1;
-    Z80Registers& r = Regs;
+    Z80Registers& r = cpu.Regs;
     uint32_t& xr = Pair16(r, Slot);
     if constexpr (Op == 0xCB) {
         PrefixIndexCB<Slot>();
@@ -827,7 +832,7 @@ template <int Slot, int Op> void z80cpu::OpIndex() {
     } else if constexpr (Op == 0xE5) {
         Push(static_cast<uint16_t>(xr));
     } else if constexpr (Op == 0xE9) {
-        r.PC = xr;
+        pc = xr;
     } else { // 0xF9
         r.SP = xr;
     }
@@ -835,7 +840,7 @@ template <int Slot, int Op> void z80cpu::OpIndex() {
 
 // DD CB d op / FD CB d op. The forms that would also copy the result into a
 // register do nothing here, but still step over the displacement.
-template <int Slot, int Op> void z80cpu::OpIndexCB() {
+template <int Slot, int Op> Z80_INLINE void z80cpu::Engine::OpIndexCB() {
     constexpr int x = Op >> 6, y = (Op >> 3) & 7, z = Op & 7;
     if constexpr (x == 1) {
         Bit(y, ReadMem(IndexedAddress<Slot>()));
@@ -846,29 +851,261 @@ template <int Slot, int Op> void z80cpu::OpIndexCB() {
         else if constexpr (x == 2) WriteMem(addr, static_cast<uint8_t>(v & ~(1 << y)));
         else WriteMem(addr, static_cast<uint8_t>(v | (1 << y)));
     } else {
-        Regs.PC = (Regs.PC + 1) & 0xFFFF;
+        pc = (pc + 1) & 0xFFFF;
     }
 }
 
 // ---------------------------------------------------------------------------
-// The handler tables
+// Dispatch: one switch per family, each case charging its table entry (a
+// constant here) and running its handler inline.
 
-template <int Family, std::size_t... I> constexpr z80cpu::HandlerTable z80cpu::MakeTable(std::index_sequence<I...>) {
-    if constexpr (Family == 0) return {&z80cpu::Call<&z80cpu::OpMain<static_cast<int>(I)>>...};
-    else if constexpr (Family == 1) return {&z80cpu::Call<&z80cpu::OpCB<static_cast<int>(I)>>...};
-    else if constexpr (Family == 2) return {&z80cpu::Call<&z80cpu::OpED<static_cast<int>(I)>>...};
-    else if constexpr (Family == 3) return {&z80cpu::Call<&z80cpu::OpIndex<SlotIX, static_cast<int>(I)>>...};
-    else if constexpr (Family == 4) return {&z80cpu::Call<&z80cpu::OpIndex<SlotIY, static_cast<int>(I)>>...};
-    else if constexpr (Family == 5) return {&z80cpu::Call<&z80cpu::OpIndexCB<SlotIX, static_cast<int>(I)>>...};
-    else return {&z80cpu::Call<&z80cpu::OpIndexCB<SlotIY, static_cast<int>(I)>>...};
+#define Z80_CASES16(X, h)                                                                                    \
+    X(0x##h##0)                                                                                              \
+    X(0x##h##1) X(0x##h##2) X(0x##h##3) X(0x##h##4) X(0x##h##5) X(0x##h##6) X(0x##h##7) X(0x##h##8)          \
+        X(0x##h##9) X(0x##h##A) X(0x##h##B) X(0x##h##C) X(0x##h##D) X(0x##h##E) X(0x##h##F)
+#define Z80_CASES256(X)                                                                                      \
+    Z80_CASES16(X, 0)                                                                                        \
+    Z80_CASES16(X, 1) Z80_CASES16(X, 2) Z80_CASES16(X, 3) Z80_CASES16(X, 4) Z80_CASES16(X, 5)                \
+        Z80_CASES16(X, 6) Z80_CASES16(X, 7) Z80_CASES16(X, 8) Z80_CASES16(X, 9) Z80_CASES16(X, A)            \
+            Z80_CASES16(X, B) Z80_CASES16(X, C) Z80_CASES16(X, D) Z80_CASES16(X, E) Z80_CASES16(X, F)
+
+// One opcode of a family: charge its table entry, then run its handler. The
+// unprefixed step returns true for an EI that runs the next instruction at
+// once, inside the same step.
+template <int Op> Z80_INLINE bool z80cpu::Engine::StepMain() {
+    Charge(static_cast<int>(kMainCycles[Op]));
+    return OpMain<Op>();
 }
 
-const z80cpu::HandlerTable z80cpu::MainOps = MakeTable<0>(std::make_index_sequence<256>{});
-const z80cpu::HandlerTable z80cpu::CBOps = MakeTable<1>(std::make_index_sequence<256>{});
-const z80cpu::HandlerTable z80cpu::EDOps = MakeTable<2>(std::make_index_sequence<256>{});
-const z80cpu::HandlerTable z80cpu::DDOps = MakeTable<3>(std::make_index_sequence<256>{});
-const z80cpu::HandlerTable z80cpu::FDOps = MakeTable<4>(std::make_index_sequence<256>{});
-const z80cpu::HandlerTable z80cpu::DDCBOps = MakeTable<5>(std::make_index_sequence<256>{});
-const z80cpu::HandlerTable z80cpu::FDCBOps = MakeTable<6>(std::make_index_sequence<256>{});
+template <int Family, int Op> Z80_INLINE void z80cpu::Engine::Step() {
+    if constexpr (Family == FamilyCB) {
+        Charge(static_cast<int>(kCBCycles[Op]));
+        OpCB<Op>();
+    } else if constexpr (Family == FamilyED) {
+        Charge(static_cast<int>(kEDCycles[Op]));
+        OpED<Op>();
+    } else {
+        Charge(static_cast<int>(kIndexCycles[Op]));
+        OpIndex<Family == FamilyDD ? SlotIX : SlotIY, Op>();
+    }
+}
 
+// Dispatch by switch, for the instruction that the interrupt entry runs (IM 0
+// and IM 1); Run has its own threaded dispatch over the same steps.
+Z80_INLINE void z80cpu::Engine::ExecMain(uint8_t op) {
+    for (;;) {
+        switch (op) {
+#define Z80_MAIN_CASE(n)                                                                                     \
+    case n:                                                                                                  \
+        if (StepMain<n>()) break;                                                                            \
+        return;
+            Z80_CASES256(Z80_MAIN_CASE)
+#undef Z80_MAIN_CASE
+        }
+        ++cpu.Regs.R;
+        op = FetchByte();
+    }
+}
+
+// A prefix: fetch the opcode after it (which counts in R), then its step.
+template <int Family> Z80_INLINE void z80cpu::Engine::Prefix() {
+    ++cpu.Regs.R;
+    switch (FetchByte()) {
+#define Z80_STEP_CASE(n)                                                                                     \
+    case n:                                                                                                  \
+        Step<Family, n>();                                                                                   \
+        return;
+        Z80_CASES256(Z80_STEP_CASE)
+#undef Z80_STEP_CASE
+    }
+}
+
+// The opcode after DD/FD has no index form: step back so that Run fetches it
+// again as an instruction of its own (or as the next prefix).
+Z80_INLINE void z80cpu::Engine::PrefixIgnored() {
+    pc = (pc - 1) & 0xFFFF;
+}
+
+// DD CB d op: the opcode comes after the displacement. The handler reads the
+// displacement; the opcode byte is stepped over afterwards. R is not counted.
+template <int Slot> Z80_INLINE void z80cpu::Engine::PrefixIndexCB() {
+    switch (ReadMem(static_cast<uint16_t>(pc + 1))) {
+#define Z80_INDEXCB_CASE(n)                                                                                  \
+    case n:                                                                                                  \
+        Charge(static_cast<int>(kIndexCBCycles[n]));                                                         \
+        OpIndexCB<Slot, n>();                                                                                \
+        break;
+        Z80_CASES256(Z80_INDEXCB_CASE)
+#undef Z80_INDEXCB_CASE
+    }
+    pc = (pc + 1) & 0xFFFF;
+}
+
+// ---------------------------------------------------------------------------
+// The object, the fetch loop and interrupts
+
+z80cpu::z80cpu() {
+    std::copy(kFlagsSZ.begin(), kFlagsSZ.end(), FlagsSZ);
+    std::copy(kFlagsSZP.begin(), kFlagsSZP.end(), FlagsSZP);
+}
+
+void z80cpu::Reset() { Reset(static_cast<uint32_t>(std::rand() & 0x7FFF)); }
+
+void z80cpu::Reset(uint32_t refresh) {
+    Regs = Z80Registers{};
+    Regs.SP = 0xF000;
+    Regs.R = refresh;
+    CycleBudget = CyclePeriod;
+}
+
+#ifdef VEXA_Z80_SWITCH_DISPATCH
+// The same steps behind one switch per family, for the sanitizer builds:
+// instrumenting the 1,280 threaded copies below takes GCC far too long.
+int z80cpu::Run() {
+    Engine e(*this);
+    Running = 1;
+    int zeroCostRun = 0;
+    do {
+        ++Regs.R;
+        e.spent = 0;
+        e.ExecMain(e.FetchByte());
+        e.Finish();
+        if (Tick(e.spent)) Interrupt(TakeInterrupt());
+        e.pc = Regs.PC;
+        if (e.spent != 0) [[likely]] {
+            zeroCostRun = 0;
+        } else if (++zeroCostRun >= ZeroCostRunLimit) {
+            break;
+        }
+    } while (CycleBudget > 0);
+    CycleBudget += CyclePeriod;
+    return Running;
+}
+#else
+// Threaded dispatch: every opcode's code, in each prefix family, ends with its
+// own copy of the step between instructions (Tick, interrupts, the budget
+// test, the next fetch and the jump), so that each jump is predicted from the
+// instruction before it. The copies must stay copies, hence no cross-jumping.
+__attribute__((optimize("no-crossjumping"))) int z80cpu::Run() {
+#define Z80_LABELS(family)                                                                                   \
+    static const void* const k##family##Labels[256] = {Z80_CASES256(Z80_LABEL_ADDRESS_##family)};
+#define Z80_LABEL_ADDRESS_Main(n) &&Main_##n,
+#define Z80_LABEL_ADDRESS_CB(n) &&CB_##n,
+#define Z80_LABEL_ADDRESS_ED(n) &&ED_##n,
+#define Z80_LABEL_ADDRESS_DD(n) &&DD_##n,
+#define Z80_LABEL_ADDRESS_FD(n) &&FD_##n,
+    Z80_LABELS(Main) Z80_LABELS(CB) Z80_LABELS(ED) Z80_LABELS(DD) Z80_LABELS(FD)
+    Engine e(*this);
+    Running = 1;
+    int zeroCostRun = 0;
+    uint8_t op;
+    ++Regs.R;
+    op = e.FetchByte();
+    goto *kMainLabels[op];
+
+// `free` is false where the instruction may have cost nothing (undefined ED
+// opcodes, ignored DD/FD prefixes, undefined DD CB forms): only there does
+// the zero-cost run go on.
+#define Z80_NEXT(free)                                                                                       \
+    e.Finish();                                                                                              \
+    if (Tick(e.spent)) Interrupt(TakeInterrupt());                                                           \
+    e.pc = Regs.PC;                                                                                          \
+    if constexpr (!(free)) {                                                                                 \
+        zeroCostRun = 0;                                                                                     \
+    } else if (e.spent != 0) {                                                                               \
+        zeroCostRun = 0;                                                                                     \
+    } else if (++zeroCostRun >= ZeroCostRunLimit) {                                                          \
+        goto done;                                                                                           \
+    }                                                                                                        \
+    if (CycleBudget <= 0) goto done;                                                                         \
+    ++Regs.R;                                                                                                \
+    e.spent = 0;                                                                                             \
+    op = e.FetchByte();                                                                                      \
+    goto *kMainLabels[op];
+#define Z80_PREFIX(family)                                                                                   \
+    ++Regs.R;                                                                                                \
+    op = e.FetchByte();                                                                                      \
+    goto *k##family##Labels[op];
+#define Z80_MAIN_LABEL(n)                                                                                    \
+    Main_##n : if constexpr (n == 0xCB) { Z80_PREFIX(CB) }                                                   \
+    else if constexpr (n == 0xDD) { Z80_PREFIX(DD) }                                                         \
+    else if constexpr (n == 0xED) { Z80_PREFIX(ED) }                                                         \
+    else if constexpr (n == 0xFD) { Z80_PREFIX(FD) }                                                         \
+    else {                                                                                                   \
+        if (e.StepMain<n>()) goto chain;                                                                     \
+        Z80_NEXT(false)                                                                                      \
+    }
+#define Z80_CB_LABEL(n)                                                                                      \
+    CB_##n : e.Step<Engine::FamilyCB, n>();                                                                  \
+    Z80_NEXT(false)
+#define Z80_ED_LABEL(n)                                                                                      \
+    ED_##n : e.Step<Engine::FamilyED, n>();                                                                  \
+    Z80_NEXT(kEDCycles[n] == 0)
+#define Z80_DD_LABEL(n)                                                                                      \
+    DD_##n : e.Step<Engine::FamilyDD, n>();                                                                  \
+    Z80_NEXT(kIndexCycles[n] == 0)
+#define Z80_FD_LABEL(n)                                                                                      \
+    FD_##n : e.Step<Engine::FamilyFD, n>();                                                                  \
+    Z80_NEXT(kIndexCycles[n] == 0)
+    Z80_CASES256(Z80_MAIN_LABEL)
+    Z80_CASES256(Z80_CB_LABEL)
+    Z80_CASES256(Z80_ED_LABEL)
+    Z80_CASES256(Z80_DD_LABEL)
+    Z80_CASES256(Z80_FD_LABEL)
+
+chain: // EI: the next instruction runs inside the same step
+    ++Regs.R;
+    op = e.FetchByte();
+    goto *kMainLabels[op];
+done:
+    CycleBudget += CyclePeriod;
+    return Running;
+}
+#undef Z80_FD_LABEL
+#undef Z80_DD_LABEL
+#undef Z80_ED_LABEL
+#undef Z80_CB_LABEL
+#undef Z80_MAIN_LABEL
+#undef Z80_PREFIX
+#undef Z80_NEXT
+#undef Z80_LABEL_ADDRESS_FD
+#undef Z80_LABEL_ADDRESS_DD
+#undef Z80_LABEL_ADDRESS_ED
+#undef Z80_LABEL_ADDRESS_CB
+#undef Z80_LABEL_ADDRESS_Main
+#undef Z80_LABELS
+#endif
+
+void z80cpu::Interrupt(int value) {
+    if (value == -1) return;
+    if (value != -2 && Regs.IFF1 == 0) return;
+    Engine e(*this);
+    e.Interrupt(value);
+    e.Finish();
+}
+
+// The interrupt entry proper; IM 0 and IM 1 run an instruction, so this is
+// where the engine's second copy of the handlers lives, out of Run's way.
+__attribute__((noinline)) void z80cpu::Engine::Interrupt(int value) {
+    cpu.Regs.IFF1 = 0; // IFF2 is left as it was, for both kinds
+    if (cpu.Regs.Halted) {
+        pc = (pc + 1) & 0xFFFF;
+        cpu.Regs.Halted = 0;
+    }
+    if (value == -2) {
+        Push(static_cast<uint16_t>(pc));
+        pc = 0x0066;
+    } else if (cpu.Regs.IM == 2) {
+        Push(static_cast<uint16_t>(pc));
+        const uint16_t vector = static_cast<uint16_t>((value & 0xFF) | (cpu.Regs.I << 8));
+        pc = ReadWord(vector);
+    } else if (cpu.Regs.IM == 1) {
+        ExecMain(0xFF); // RST 38h, charged 11
+    } else {
+        ExecMain(static_cast<uint8_t>(value & 0xFF));
+    }
+}
+
+#undef Z80_CASES256
+#undef Z80_CASES16
 #undef Z80_INLINE

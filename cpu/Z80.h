@@ -23,12 +23,6 @@ static_assert(sizeof(Z80Registers) == 19 * sizeof(uint32_t), "the register recor
 
 class z80cpu {
 public:
-    // A table entry calls one handler: a member function of the processor
-    // taking no arguments. Entries are plain function pointers to a small
-    // forwarder (Call) rather than pointers to members, which would cost a
-    // virtual-or-not test and an adjustment of `this` on every dispatch.
-    using Handler = void (*)(z80cpu*);
-
     z80cpu();
 
     // The machine interface, in slot order. The machine declares its virtual
@@ -67,7 +61,9 @@ public:
     Z80Registers Regs{};
     int Running = 0;          // 1 while Run runs; the machine clears it to stop a run
     int CyclePeriod = 50000;  // added to the budget when Run finishes
-    int CycleBudget = 50000;  // down-counting T-state budget
+    // Down-counting T-state budget. Run keeps it in a register: it is current
+    // when Tick and Trap are called, and what they store in it takes effect.
+    int CycleBudget = 50000;
     uint8_t FlagsSZ[256];     // S and Z of an 8-bit result
     uint8_t FlagsSZP[256];    // S, Z and parity
 
@@ -76,9 +72,8 @@ public:
     // cannot keep the CPU thread from pausing or stopping.
     static constexpr int ZeroCostRunLimit = 1 << 20;
 
-    using HandlerTable = std::array<Handler, 256>;
+    // T-states charged before each handler runs, per prefix family.
     using CycleTable = std::array<uint32_t, 256>;
-    static const HandlerTable MainOps, CBOps, EDOps, DDOps, FDOps, DDCBOps, FDCBOps;
     static const CycleTable MainCycles, CBCycles, EDCycles, IndexCycles, IndexCBCycles;
     // New AF after DAA, indexed by A | C << 8 | H << 9 | N << 10.
     static const std::array<uint16_t, 2048> DaaTable;
@@ -88,42 +83,9 @@ protected:
     ~z80cpu() = default;
 
 private:
-    template <int Family, std::size_t... I> static constexpr HandlerTable MakeTable(std::index_sequence<I...>);
-    template <void (z80cpu::*Member)()> static void Call(z80cpu* cpu) { (cpu->*Member)(); }
-    template <int Op> void OpMain();
-    template <int Op> void OpCB();
-    template <int Op> void OpED();
-    template <int Slot, int Op> void OpIndex();
-    template <int Slot, int Op> void OpIndexCB();
-    template <int Slot> void PrefixIndexCB();
-    void PrefixCB();
-    void PrefixED();
-    void PrefixDD();
-    void PrefixFD();
-    void PrefixIgnored();
-
-    // Shared pieces of the handlers.
-    uint8_t FetchByte();
-    uint16_t FetchWord();
-    uint16_t ReadWord(uint16_t address);
-    void WriteWord(uint16_t address, uint16_t value);
-    void Push(uint16_t value);
-    uint16_t Pop();
-    template <int Slot> uint16_t IndexedAddress();
-    template <int Cond> bool Condition() const;
-    template <int Y> void Alu(uint8_t value);
-    uint8_t Inc8(uint8_t v);
-    uint8_t Dec8(uint8_t v);
-    template <int Y> uint8_t Rotate(uint8_t v);
-    void Bit(int bit, uint8_t v);
-    template <int Slot> void Add16(uint16_t value);
-    void Adc16(uint16_t value);
-    void Sbc16(uint16_t value);
-    void BlockLoad(int dir);
-    void BlockCompare(int dir);
-    void BlockIn(int dir);
-    void BlockOut(int dir);
-    void ExecuteMain(uint8_t opcode);
+    // The handlers of every instruction family and the dispatch, with the hot
+    // state in locals (Z80.cpp).
+    struct Engine;
 };
 
 // One instruction as a line of assembler text (at most 19 characters plus the

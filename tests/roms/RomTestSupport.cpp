@@ -31,8 +31,9 @@ void Machine::Key(int vk, uint64_t frame) {
     args_.push_back(std::to_string(vk) + "@" + std::to_string(frame));
 }
 
-ProcessResult Machine::Run(uint64_t frames, const std::vector<std::string>& more) {
-    std::vector<std::string> args = {"--frames", std::to_string(frames), "--screenshot", "shot.png", "--quiet"};
+ProcessResult Machine::Run(uint64_t frames, const std::vector<std::string>& more, bool quiet) {
+    std::vector<std::string> args = {"--frames", std::to_string(frames), "--screenshot", "shot.png"};
+    if (quiet) args.push_back("--quiet");
     args.insert(args.end(), args_.begin(), args_.end());
     args.insert(args.end(), more.begin(), more.end());
     return RunHeadless(dir_.Path(), args);

@@ -31,8 +31,10 @@ public:
     void Arg(const std::string& a) { args_.push_back(a); }
     uint64_t NextFrame() const { return next_; }
 
-    // Runs for `frames` frames, writing the picture at the end to shot.png.
-    testing_support::ProcessResult Run(uint64_t frames, const std::vector<std::string>& more = {});
+    // Runs for `frames` frames, writing the picture at the end to shot.png;
+    // `quiet` leaves out the runner's summary line.
+    testing_support::ProcessResult Run(uint64_t frames, const std::vector<std::string>& more = {},
+                                       bool quiet = true);
 
 private:
     testing_support::TempDir dir_;

@@ -4,36 +4,36 @@ TestMachine::TestMachine() { Reset(); }
 
 uint8_t TestMachine::InPort(uint16_t port) {
     const uint8_t v = ports[port];
-    if (logAccesses) accesses.push_back({'i', port, v});
+    if (logAccesses) Log({'i', port, v});
     return v;
 }
 
 void TestMachine::OutPort(uint16_t port, uint8_t value) {
-    if (logAccesses) accesses.push_back({'o', port, value});
+    if (logAccesses) Log({'o', port, value});
 }
 
 uint8_t TestMachine::ReadMem(uint16_t address) {
     const uint8_t v = memory[address];
-    if (logAccesses) accesses.push_back({'r', address, v});
+    if (logAccesses) Log({'r', address, v});
     return v;
 }
 
 void TestMachine::WriteMem(uint16_t address, uint8_t value) {
     memory[address] = value;
-    if (logAccesses) accesses.push_back({'w', address, value});
+    if (logAccesses) Log({'w', address, value});
 }
 
 void TestMachine::Trap(Z80Registers* regs) {
-    if (logAccesses) accesses.push_back({'T', 0, 0});
+    if (logAccesses) Log({'T', 0, 0});
     if (onTrap) onTrap(regs);
 }
 
 void TestMachine::OnRETI() {
-    if (logAccesses) accesses.push_back({'E', 0, static_cast<uint8_t>(Regs.IFF1)});
+    if (logAccesses) Log({'E', 0, static_cast<uint8_t>(Regs.IFF1)});
 }
 
 void TestMachine::OnRETN() {
-    if (logAccesses) accesses.push_back({'N', 0, static_cast<uint8_t>(Regs.IFF1)});
+    if (logAccesses) Log({'N', 0, static_cast<uint8_t>(Regs.IFF1)});
 }
 
 bool TestMachine::Tick(int cycles) {
@@ -72,7 +72,13 @@ int TestMachine::Step() {
     return lastTick;
 }
 
+void TestMachine::Log(const Access& access) {
+    accesses.push_back(access);
+    accessPcs.push_back(static_cast<uint16_t>(Regs.PC));
+}
+
 void TestMachine::ClearLogs() {
     accesses.clear();
+    accessPcs.clear();
     ticks.clear();
 }

@@ -54,6 +54,7 @@ public:
     std::array<uint8_t, 0x10000> memory{};
     std::array<uint8_t, 0x10000> ports{}; // what IN returns, by port number
     std::vector<Access> accesses;         // filled while logAccesses is set
+    std::vector<uint16_t> accessPcs;      // the record's PC at each of those accesses
     bool logAccesses = true;
     std::vector<int> ticks;               // argument of every Tick, while logTicks is set
     bool logTicks = true;
@@ -73,5 +74,7 @@ public:
     std::function<void(Z80Registers*)> onTrap;
 
 private:
+    void Log(const Access& access);
+
     int stopAfterTicks_ = 0;
 };
