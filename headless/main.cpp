@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "diag/Diag.h"
+#include "headless/DebugFeature.h"
 #include "headless/Options.h"
 #include "headless/Runner.h"
 
@@ -39,7 +40,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> logLists;
     std::string answer = "no";
 
-    app.add_option("--frames", frames, "Frames to run (319,488 T-states each)")->capture_default_str();
+    auto* framesOption = app.add_option("--frames", frames, "Frames to run (319,488 T-states each)")->capture_default_str();
     auto* cyclesOption = app.add_option("--cycles", cycles, "T-states to run (instead of --frames)");
     app.add_flag("--log-all", options.logAll, "Write every diagnostic message to rizediv.log");
     app.add_option("--log", logLists, "Diagnostic types to tick, by number or label (comma-separated)")
@@ -53,6 +54,8 @@ int main(int argc, char** argv) {
     app.add_flag("--quiet", options.quiet, "No summary line");
     FeatureOptions features;
     AddFeatureOptions(app, features);
+    DebugOptions debugOptions;
+    AddDebugOptions(app, debugOptions);
 
     CLI11_PARSE(app, argc, argv);
 
@@ -67,7 +70,12 @@ int main(int argc, char** argv) {
         options.filters.push_back(type);
     }
 
+    // A GDB client decides how long a run lasts unless a length was given.
+    if (DebugRunIsOpenEnded(debugOptions) && !framesOption->count() && !cyclesOption->count())
+        options.cycles = UINT64_MAX;
+
     HeadlessRunner runner(options);
     if (!InstallFeatures(runner, features)) return 64;
+    if (!InstallDebugFeature(runner, debugOptions)) return 64;
     return runner.Run();
 }
