@@ -1,7 +1,10 @@
 #include "app/Application.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QLabel>
 #include <QMessageBox>
+#include <cstdio>
 #include <exception>
 
 #include "ui/FormAbout.h"
@@ -42,6 +45,8 @@ bool CreateForms(QString* error, const FormCreatedHook& onCreated) {
 }
 
 void DestroyForms() {
+    // A GDB client's thread goes before the machine it calls into.
+    if (DebugForm) DebugForm->MachineGone();
     // The machine goes first: its threads call into the windows.
     delete MainForm;
     delete OptionsForm;
@@ -52,6 +57,20 @@ void DestroyForms() {
 
 int RunEmulator() {
     QApplication::setApplicationName(kTitle);
+    // The debugging options, as vexa-headless takes them.
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    const QCommandLineOption symbolsOption("symbols", "Read labels from this symbol file (repeatable).", "FILE");
+    const QCommandLineOption gdbOption("gdb", "Serve a GDB client on 127.0.0.1:PORT.", "PORT");
+    parser.addOption(symbolsOption);
+    parser.addOption(gdbOption);
+    parser.process(*qApp);
+    bool portOk = true;
+    const uint port = parser.isSet(gdbOption) ? parser.value(gdbOption).toUInt(&portOk) : 0;
+    if (!portOk || port > 65535) {
+        std::fprintf(stderr, "--gdb: '%s' is not a port number\n", qPrintable(parser.value(gdbOption)));
+        return 64;
+    }
     QString error;
     if (!CreateForms(&error)) {
         QMessageBox::critical(nullptr, kTitle, error);
@@ -64,6 +83,14 @@ int RunEmulator() {
         QCoreApplication::removePostedEvents(qApp, QEvent::MetaCall);
         DestroyForms();
         return 1;
+    }
+    for (const QString& file : parser.values(symbolsOption))
+        if (!DebugForm->LoadSymbols(file))
+            std::fprintf(stderr, "--symbols: %s\n", qPrintable(DebugForm->LblStop->text()));
+    if (parser.isSet(gdbOption)) {
+        if (DebugForm->StartGdb(static_cast<uint16_t>(port), &error))
+            std::fprintf(stderr, "GDB stub listening on 127.0.0.1:%u\n", port);
+        else std::fprintf(stderr, "--gdb: %s\n", qPrintable(error));
     }
     MainForm->show();
     int status = QApplication::exec();
