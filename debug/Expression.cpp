@@ -65,9 +65,9 @@ public:
         : s(text), symbols(symbols), allowValue(allowValue) {}
 
     bool Run(Expression& out, std::string* error) {
-        if (s.size() > MaxTextLength) return Fail(0, "the expression is too long");
+        if (s.size() > MaxTextLength) return Fail(0, "the expression is too long") || Report(error);
         SkipBlanks();
-        if (pos == s.size()) return Fail(pos, "empty expression");
+        if (pos == s.size()) return Fail(pos, "empty expression") || Report(error);
         if (!ParseOr()) return Report(error);
         SkipBlanks();
         if (pos != s.size()) {
@@ -248,8 +248,10 @@ private:
                 Emit(Op::Const, *address);
                 return true;
             }
-        if (auto hex = ParseHexAddress(name)) {
-            Emit(Op::Const, *hex);
+        if (name.size() <= 8 && std::all_of(name.begin(), name.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); })) {
+            uint32_t value = 0;
+            std::from_chars(name.data(), name.data() + name.size(), value, 16);
+            Emit(Op::Const, static_cast<int32_t>(value));
             return true;
         }
         return Fail(at, "unknown name '" + std::string(name) + "'");

@@ -138,7 +138,8 @@ std::optional<SymbolFormat> DetectSymbolFormat(std::string_view text, std::strin
         const size_t colon = t.find(':');
         const size_t equ = t.find("equ $");
         if (colon != std::string_view::npos && equ != std::string_view::npos && colon < equ) ++z80asm;
-        else if (t.find(" EQU 0") != std::string_view::npos && (t.back() == 'H')) ++pasmo;
+        else if (t.find("EQU 0") != std::string_view::npos && t.back() == 'H' && colon == std::string_view::npos)
+            ++pasmo;
         else ++plain;
     });
     if (noi > 0 && noi >= z80asm + pasmo + plain) return SymbolFormat::SdccNoi;
