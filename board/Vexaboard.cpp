@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <tuple>
 
 #include "audio/Vexaaudio.h"
 #include "board/Ports.h"
@@ -67,7 +68,7 @@ void TVexaBoard::UpdatePaging() {
     }
 }
 
-template <bool Peek> uint8_t TVexaBoard::ReadAt(uint16_t a) const {
+template <bool Peek> inline uint8_t TVexaBoard::ReadAt(uint16_t a) const {
     if (a >= 0x2000) [[likely]] {
         if ((a & 0xE000) == vramWindowTag) return video->ReadVramWindow(a);
         if (a & 0x8000) return mainRam[upperReadBase | (a & 0x7FFFu)];
@@ -88,20 +89,32 @@ template <bool Peek> uint8_t TVexaBoard::ReadLowArea(uint16_t a) const {
     return mainRam[lowBase | a];
 }
 
+// The watched paths are separate calls in tail position, so that the plain
+// path keeps nothing alive across a call and needs no stack frame.
 uint8_t TVexaBoard::ReadMem(uint16_t a) {
+    if (accessHooks & HookMemRead) [[unlikely]] return WatchedRead(a);
+    return ReadAt<false>(a);
+}
+
+uint8_t TVexaBoard::WatchedRead(uint16_t a) {
     const uint8_t v = ReadAt<false>(a);
-    if (accessHooks & HookMemRead) [[unlikely]] WatchAccess(0, a, v);
+    if (a >= memReadLo && a <= memReadHi) WatchAccess(0, a, v);
     return v;
 }
 
 uint8_t TVexaBoard::PeekMem(uint16_t a) const { return ReadAt<true>(a); }
 
 void TVexaBoard::WriteMem(uint16_t a, uint8_t v) {
-    if (accessHooks & HookMemWrite) [[unlikely]] WatchAccess(1, a, v);
+    if (accessHooks & HookMemWrite) [[unlikely]] return WatchedWrite(a, v);
     WriteAt(a, v);
 }
 
-void TVexaBoard::WriteAt(uint16_t a, uint8_t v) {
+void TVexaBoard::WatchedWrite(uint16_t a, uint8_t v) {
+    if (a >= memWriteLo && a <= memWriteHi) WatchAccess(1, a, v);
+    WriteAt(a, v);
+}
+
+inline void TVexaBoard::WriteAt(uint16_t a, uint8_t v) {
     if (a >= 0x2000 && !(memSelect & 0x20)) [[likely]] {
         // Above 0x8000 the VRAM window is seen by reads only.
         if (a & 0x8000) mainRam[upperWriteBase | (a & 0x7FFFu)] = v;
@@ -236,8 +249,13 @@ void TVexaBoard::OutPort(uint16_t port, uint8_t v) {
 }
 
 uint8_t TVexaBoard::InPort(uint16_t port) {
+    if (accessHooks & HookPortIn) [[unlikely]] return WatchedIn(port);
+    return InPortDecoded(port);
+}
+
+uint8_t TVexaBoard::WatchedIn(uint16_t port) {
     const uint8_t v = InPortDecoded(port);
-    if (accessHooks & HookPortIn) [[unlikely]] WatchAccess(2, port, v);
+    WatchAccess(2, port, v);
     return v;
 }
 
@@ -365,7 +383,13 @@ void TVexaBoard::RearmDebug() {
                                      (debugger && (debugger->NeedsInstructionHook() || accessHooks ||
                                                    debugger->StopOnTrap())
                                           ? TickHookDebugger
-                                          : 0));
+                                          : 0) |
+                                     (debugger && debugger->NeedsEveryInstruction() ? TickHookEvery : 0));
+    breakpointBitmap = debugger ? debugger->BreakpointBitmap() : nullptr;
+    if (debugger) {
+        std::tie(memReadLo, memReadHi) = debugger->WatchSpan(WatchSpace::Memory, WatchRead);
+        std::tie(memWriteLo, memWriteHi) = debugger->WatchSpan(WatchSpace::Memory, WatchWrite);
+    }
     // Hooks switched on between instructions: the next one starts at PC.
     if (!wasOn) instructionPc = static_cast<uint16_t>(Regs.PC);
 }
@@ -381,7 +405,11 @@ void TVexaBoard::WatchAccess(int kind, uint16_t address, uint8_t value) {
 // so. The stop holds back an interrupt due now; the run that resumes enters it.
 bool TVexaBoard::DebugTick(bool interruptDue) {
     const uint16_t started = instructionPc;
-    instructionPc = static_cast<uint16_t>(Regs.PC);
+    const uint16_t pc = static_cast<uint16_t>(Regs.PC);
+    instructionPc = pc;
+    // With breakpoints alone, most instructions end on no marked address.
+    if (!(tickHooks & (TickHookEvery | TickHookPending)) && !((breakpointBitmap[pc >> 3] >> (pc & 7)) & 1))
+        return interruptDue;
     tickHooks &= static_cast<uint8_t>(~TickHookPending);
     if (!debugger->AfterInstruction(Regs, *this, started, emulatedCycles)) return interruptDue;
     interruptDeferred = interruptDue;

@@ -85,6 +85,7 @@ public:
     // The debugger the board asks after instructions and accesses; RearmDebug
     // copies what it needs checked (call with the processor idle).
     void AttachDebugger(Debugger* debugger);
+    Debugger* AttachedDebugger() const { return debugger; }
     void RearmDebug();
     // True once since a debugger stop ended a run.
     bool TakeBreakpointHit() { return breakpointHit.exchange(false, std::memory_order_relaxed); }
@@ -129,14 +130,20 @@ private:
     // one of them changes so that each access is one test and one index.
     void UpdatePaging();
     // Peek reads what Read reads without a device's side effects.
-    template <bool Peek> uint8_t ReadAt(uint16_t address) const;
+    template <bool Peek> [[gnu::always_inline]] uint8_t ReadAt(uint16_t address) const;
     template <bool Peek> uint8_t ReadLowArea(uint16_t address) const;
-    void WriteAt(uint16_t address, uint8_t value);
+    [[gnu::always_inline]] void WriteAt(uint16_t address, uint8_t value);
     void WriteRoutedArea(uint16_t address, uint8_t value);
     enum : uint8_t { HookMemRead = 1, HookMemWrite = 2, HookPortIn = 4, HookPortOut = 8 };
-    enum : uint8_t { TickHookDebugger = 1, TickHookPending = 2 };
+    // Breakpoints only: instructions are looked at in the bitmap first.
+    // Every: the debugger sees each instruction. Pending: an access or the
+    // trap asked for a stop.
+    enum : uint8_t { TickHookDebugger = 1, TickHookPending = 2, TickHookEvery = 4 };
     void WatchAccess(int kind, uint16_t address, uint8_t value);
-    bool DebugTick(bool interruptDue);
+    [[gnu::noinline]] uint8_t WatchedRead(uint16_t address);
+    [[gnu::noinline]] void WatchedWrite(uint16_t address, uint8_t value);
+    [[gnu::noinline]] uint8_t WatchedIn(uint16_t port);
+    [[gnu::noinline]] bool DebugTick(bool interruptDue);
     bool StepAudio();
     uint8_t InPortDecoded(uint16_t port);
     void HitBreakpoint();
@@ -172,6 +179,8 @@ private:
     uint8_t tickHooks = 0;     // TickHook* bits
     uint8_t accessHooks = 0;   // Hook* bits
     uint16_t instructionPc = 0; // where the instruction now running started
+    const uint8_t* breakpointBitmap = nullptr;
+    uint16_t memReadLo = 1, memReadHi = 0, memWriteLo = 1, memWriteHi = 0; // watched spans
     bool interruptDeferred = false;
 
     uint32_t lowBase = 0;         // sys_low_page << 15

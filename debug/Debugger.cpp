@@ -224,6 +224,18 @@ bool Debugger::NeedsInstructionHook() const {
            std::any_of(breakpoints.begin(), breakpoints.end(), [](const Breakpoint& b) { return b.enabled; });
 }
 
+std::pair<uint16_t, uint16_t> Debugger::WatchSpan(WatchSpace space, uint8_t access) const {
+    uint16_t lo = 0xFFFF, hi = 0;
+    bool any = false;
+    for (const Watchpoint& wp : watchpoints) {
+        if (!wp.enabled || wp.space != space || !(wp.access & access)) continue;
+        any = true;
+        lo = std::min(lo, wp.first);
+        hi = std::max(hi, wp.last);
+    }
+    return any ? std::pair<uint16_t, uint16_t>{lo, hi} : std::pair<uint16_t, uint16_t>{1, 0};
+}
+
 uint8_t Debugger::AccessHooks() const {
     uint8_t hooks = 0;
     for (const Watchpoint& wp : watchpoints) {

@@ -121,7 +121,15 @@ public:
     // accesses (bits of HookMemRead...).
     enum : uint8_t { HookMemRead = 1, HookMemWrite = 2, HookPortIn = 4, HookPortOut = 8 };
     bool NeedsInstructionHook() const;
+    // True when every instruction must be looked at (trace, Step Over, Step
+    // Out, Run to); otherwise only those that end on a bitmap address.
+    bool NeedsEveryInstruction() const { return traceOn || runTo || stepOutSp; }
+    // One bit per address with an enabled breakpoint.
+    const uint8_t* BreakpointBitmap() const { return bitmap.data(); }
     uint8_t AccessHooks() const;
+    // The lowest and highest address any enabled watchpoint of this kind
+    // covers (first > last when none): a quick test before the full one.
+    std::pair<uint16_t, uint16_t> WatchSpan(WatchSpace space, uint8_t access) const;
 
     // --- Hooks (the thread running the processor) ----------------------------
     // An access the board made for the program; true when a watchpoint
