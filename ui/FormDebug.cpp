@@ -123,7 +123,7 @@ TDebugForm::TDebugForm() : QWidget(nullptr, Qt::Tool) {
     SourceList = new QListWidget(grpListing);
     SourceList->setObjectName("SourceList");
     SourceList->setFont(fixed);
-    SourceList->setMinimumWidth(260);
+    SourceList->setMinimumWidth(200);
     SourceList->setContextMenuPolicy(Qt::CustomContextMenu);
     TagSourceTrace = new QCheckBox("Follow PC in Source Listing", grpListing);
     TagSourceTrace->setObjectName("TagSourceTrace");
@@ -426,7 +426,7 @@ TDebugForm::TDebugForm() : QWidget(nullptr, Qt::Tool) {
     connect(BtnExportTrace, &QPushButton::clicked, this, &TDebugForm::ExportTraceClick);
 
     SetRunningControls(false);
-    setMinimumSize(560, 480);
+    setMinimumSize(480, 480);
     resize(sizeHint().expandedTo(QSize(760, 640)));
     SyncTimer->start();
 }
@@ -868,21 +868,41 @@ void TDebugForm::showEvent(QShowEvent* event) {
 }
 
 // Beside the main window, never over its picture: right of it when the screen
-// has room, else left, else below; failing all three, at the screen's edge.
+// has room, else left, narrowed down to its minimum width if need be; when
+// neither side has room but the screen is wide enough for both, the main
+// window moves to the left edge to make it. Failing that, below the main
+// window, and as a last resort at the screen's right edge.
 void TDebugForm::PlaceBesideMainWindow() {
     placed = true;
     if (!MainForm) return;
-    const QRect main = MainForm->frameGeometry();
     QScreen* screen = MainForm->QWidget::screen() ? MainForm->QWidget::screen() : QGuiApplication::primaryScreen();
     if (!screen) return;
     const QRect room = screen->availableGeometry();
+    QRect main = MainForm->frameGeometry();
+    const int frameExtra = frameGeometry().width() - width();
+    const int narrowest = minimumWidth() + frameExtra;
+    const int rightRoom = room.right() - main.right();
+    const int leftRoom = main.left() - room.left();
+    if (std::max(rightRoom, leftRoom) < narrowest && room.width() >= main.width() + narrowest) {
+        MainForm->move(room.left(), MainForm->y());
+        main = MainForm->frameGeometry();
+    }
+    const int right = room.right() - main.right();
+    const int left = main.left() - room.left();
     const QSize size = frameGeometry().size();
-    const int y = std::clamp(main.top(), room.top(), std::max(room.top(), room.bottom() - size.height()));
-    if (main.right() + 1 + size.width() <= room.right()) move(main.right() + 1, y);
-    else if (main.left() - size.width() >= room.left()) move(main.left() - size.width(), y);
-    else if (main.bottom() + 1 + size.height() <= room.bottom())
-        move(std::clamp(main.left(), room.left(), room.right() - size.width()), main.bottom() + 1);
-    else move(room.right() + 1 - size.width(), y);
+    const int y = std::clamp(main.top(), room.top(), std::max(room.top(), room.bottom() + 1 - size.height()));
+    if (right >= narrowest || left >= narrowest) {
+        bool onRight = right >= left; // the wider side, narrowed to fit...
+        if (right >= size.width()) onRight = true; // ...unless one side takes it whole
+        else if (left >= size.width()) onRight = false;
+        const int width = std::min(size.width(), onRight ? right : left);
+        resize(width - frameExtra, height());
+        move(onRight ? main.right() + 1 : main.left() - width, y);
+    } else if (main.bottom() + 1 + size.height() <= room.bottom() + 1) {
+        move(std::clamp(main.left(), room.left(), room.right() + 1 - size.width()), main.bottom() + 1);
+    } else {
+        move(room.right() + 1 - size.width(), y);
+    }
 }
 
 // A machine held by a window that is no longer on screen would look frozen,
