@@ -1,7 +1,6 @@
 #include "app/Application.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QLabel>
 #include <QMessageBox>
 #include <cstdio>
@@ -55,22 +54,8 @@ void DestroyForms() {
     delete AboutForm;
 }
 
-int RunEmulator() {
+int RunEmulator(const DebugStartup& debug) {
     QApplication::setApplicationName(kTitle);
-    // The debugging options, as vexa-headless takes them.
-    QCommandLineParser parser;
-    parser.addHelpOption();
-    const QCommandLineOption symbolsOption("symbols", "Read labels from this symbol file (repeatable).", "FILE");
-    const QCommandLineOption gdbOption("gdb", "Serve a GDB client on 127.0.0.1:PORT.", "PORT");
-    parser.addOption(symbolsOption);
-    parser.addOption(gdbOption);
-    parser.process(*qApp);
-    bool portOk = true;
-    const uint port = parser.isSet(gdbOption) ? parser.value(gdbOption).toUInt(&portOk) : 0;
-    if (!portOk || port > 65535) {
-        std::fprintf(stderr, "--gdb: '%s' is not a port number\n", qPrintable(parser.value(gdbOption)));
-        return 64;
-    }
     QString error;
     if (!CreateForms(&error)) {
         QMessageBox::critical(nullptr, kTitle, error);
@@ -84,12 +69,12 @@ int RunEmulator() {
         DestroyForms();
         return 1;
     }
-    for (const QString& file : parser.values(symbolsOption))
+    for (const QString& file : debug.symbols)
         if (!DebugForm->LoadSymbols(file))
             std::fprintf(stderr, "--symbols: %s\n", qPrintable(DebugForm->LblStop->text()));
-    if (parser.isSet(gdbOption)) {
-        if (DebugForm->StartGdb(static_cast<uint16_t>(port), &error))
-            std::fprintf(stderr, "GDB stub listening on 127.0.0.1:%u\n", port);
+    if (debug.gdbPort >= 0) {
+        if (DebugForm->StartGdb(static_cast<uint16_t>(debug.gdbPort), &error))
+            std::fprintf(stderr, "GDB stub listening on 127.0.0.1:%d\n", debug.gdbPort);
         else std::fprintf(stderr, "--gdb: %s\n", qPrintable(error));
     }
     MainForm->show();

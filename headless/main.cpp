@@ -52,6 +52,7 @@ int main(int argc, char** argv) {
         ->check(CLI::IsMember({"yes", "no", "cancel"}))
         ->capture_default_str();
     app.add_flag("--quiet", options.quiet, "No summary line");
+    app.set_version_flag("--version", "vexa-headless " VEXA_VERSION);
     FeatureOptions features;
     AddFeatureOptions(app, features);
     DebugOptions debugOptions;

@@ -11,6 +11,7 @@ packages=(
   z80asm
   pasmo sdcc clang libclang-rt-dev
   xvfb xdotool x11-utils imagemagick
+  desktop-file-utils appstream
 )
 
 missing=()
