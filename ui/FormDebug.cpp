@@ -879,7 +879,9 @@ void TDebugForm::PlaceBesideMainWindow() {
     if (!screen) return;
     const QRect room = screen->availableGeometry();
     QRect main = MainForm->frameGeometry();
-    const int frameExtra = frameGeometry().width() - width();
+    // Before its first show a window's frame is not known yet (it may read as
+    // anything): a few pixels of border are allowed for at most.
+    const int frameExtra = std::clamp(frameGeometry().width() - width(), 0, 40);
     const int narrowest = minimumWidth() + frameExtra;
     const int rightRoom = room.right() - main.right();
     const int leftRoom = main.left() - room.left();
@@ -889,7 +891,7 @@ void TDebugForm::PlaceBesideMainWindow() {
     }
     const int right = room.right() - main.right();
     const int left = main.left() - room.left();
-    const QSize size = frameGeometry().size();
+    const QSize size = this->size() + QSize(frameExtra, frameExtra);
     const int y = std::clamp(main.top(), room.top(), std::max(room.top(), room.bottom() + 1 - size.height()));
     if (right >= narrowest || left >= narrowest) {
         bool onRight = right >= left; // the wider side, narrowed to fit...
