@@ -1,7 +1,9 @@
 #include "app/Application.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
+#include <cstdio>
 #include <exception>
 
 #include "ui/FormAbout.h"
@@ -42,6 +44,8 @@ bool CreateForms(QString* error, const FormCreatedHook& onCreated) {
 }
 
 void DestroyForms() {
+    // A GDB client's thread goes before the machine it calls into.
+    if (DebugForm) DebugForm->MachineGone();
     // The machine goes first: its threads call into the windows.
     delete MainForm;
     delete OptionsForm;
@@ -50,7 +54,7 @@ void DestroyForms() {
     delete AboutForm;
 }
 
-int RunEmulator() {
+int RunEmulator(const DebugStartup& debug) {
     QApplication::setApplicationName(kTitle);
     QString error;
     if (!CreateForms(&error)) {
@@ -64,6 +68,14 @@ int RunEmulator() {
         QCoreApplication::removePostedEvents(qApp, QEvent::MetaCall);
         DestroyForms();
         return 1;
+    }
+    for (const QString& file : debug.symbols)
+        if (!DebugForm->LoadSymbols(file))
+            std::fprintf(stderr, "--symbols: %s\n", qPrintable(DebugForm->LblStop->text()));
+    if (debug.gdbPort >= 0) {
+        if (DebugForm->StartGdb(static_cast<uint16_t>(debug.gdbPort), &error))
+            std::fprintf(stderr, "GDB stub listening on 127.0.0.1:%d\n", debug.gdbPort);
+        else std::fprintf(stderr, "--gdb: %s\n", qPrintable(error));
     }
     MainForm->show();
     int status = QApplication::exec();

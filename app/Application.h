@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 // Called after each window has been created, with its name; the tests use it
@@ -17,7 +18,14 @@ bool CreateForms(QString* error, const FormCreatedHook& onCreated = {});
 // Destroys every window that exists, the main window (and machine) first.
 void DestroyForms();
 
+// What the command line asks of the debugger: symbol files (absolute paths)
+// and a port for a GDB client (-1: none).
+struct DebugStartup {
+    QStringList symbols;
+    int gdbPort = -1;
+};
+
 // The whole program on an existing QApplication. 0 after a normal close; 1
 // when start-up failed (the error has been shown), the machine asked to end
 // (its fatal box has been shown) or the memory dumps could not be written.
-int RunEmulator();
+int RunEmulator(const DebugStartup& debug = {});

@@ -39,6 +39,7 @@ void StartupMessageHandler(QtMsgType type, const QMessageLogContext&, const QStr
 
 struct CommandLine {
     std::optional<fs::path> folder;
+    DebugStartup debug;
 };
 
 // --help and --version answer before any display is needed.
@@ -58,6 +59,10 @@ CommandLine ParseCommandLine(int argc, char* argv[]) {
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument("FOLDER", "The run folder.", "[FOLDER]");
+    const QCommandLineOption symbolsOption("symbols", "Read labels from this symbol file (repeatable).", "FILE");
+    const QCommandLineOption gdbOption("gdb", "Serve a GDB client on 127.0.0.1:PORT.", "PORT");
+    parser.addOption(symbolsOption);
+    parser.addOption(gdbOption);
     parser.process(core); // exits for --help, --version and unknown options
     const QStringList positional = parser.positionalArguments();
     if (positional.size() > 1) {
@@ -66,6 +71,17 @@ CommandLine ParseCommandLine(int argc, char* argv[]) {
     }
     CommandLine line;
     if (!positional.isEmpty()) line.folder = fs::path(positional.first().toStdString());
+    // Symbol files are named from where vexa was started, before it enters the run folder.
+    for (const QString& file : parser.values(symbolsOption)) line.debug.symbols << QFileInfo(file).absoluteFilePath();
+    if (parser.isSet(gdbOption)) {
+        bool ok = false;
+        const uint port = parser.value(gdbOption).toUInt(&ok);
+        if (!ok || port > 65535) {
+            std::fprintf(stderr, "vexa: --gdb: '%s' is not a port number\n", qPrintable(parser.value(gdbOption)));
+            std::exit(64);
+        }
+        line.debug.gdbPort = static_cast<int>(port);
+    }
     return line;
 }
 
@@ -114,5 +130,5 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     if (!FindConfiguration()) return 1;
-    return RunEmulator();
+    return RunEmulator(line.debug);
 }

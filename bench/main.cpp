@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -23,6 +24,7 @@
 #include "board/Machine.h"
 #include "board/Timing.h"
 #include "cpu/Z80.h"
+#include "debug/Debugger.h"
 #include "host/Host.h"
 #include "video/Vexavideo.h"
 
@@ -86,9 +88,27 @@ public:
     std::vector<uint32_t> shown = std::vector<uint32_t>(FrameWidth * FrameHeight);
 };
 
-double Seconds(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+// With --clock cpu every figure is taken from this thread's processor time,
+// which a busy shared host stretches far less than the time on the wall.
+bool useCpuClock = false;
+
+double ThreadCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
 }
+
+class Stopwatch {
+public:
+    double Seconds() const {
+        return useCpuClock ? ThreadCpuSeconds() - cpuStart
+                           : std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+    }
+
+private:
+    std::chrono::steady_clock::time_point wallStart = std::chrono::steady_clock::now();
+    double cpuStart = ThreadCpuSeconds();
+};
 
 double Mhz(uint64_t tstates, double seconds) {
     return static_cast<double>(tstates) / seconds / 1e6;
@@ -99,13 +119,13 @@ double RunCpu(const std::vector<uint8_t>& workload, uint64_t tstates) {
     std::memcpy(machine->memory + WorkloadAddress, workload.data(), workload.size());
     machine->Reset();
     machine->Regs.PC = WorkloadAddress;
-    const auto start = std::chrono::steady_clock::now();
+    const Stopwatch start;
     while (machine->executed < tstates) {
         machine->CycleBudget = 300000;
         machine->CyclePeriod = 18750;
         machine->Run();
     }
-    return Mhz(machine->executed, Seconds(start));
+    return Mhz(machine->executed, start.Seconds());
 }
 
 // The yardstick: libz80ex on the same flat memory, through its callbacks.
@@ -130,10 +150,10 @@ double RunPeer(const std::vector<uint8_t>& workload, uint64_t tstates) {
                      machine.get(), &PeerMachine::Out, machine.get(), &PeerMachine::Vector, machine.get());
     z80ex_set_reg(cpu, regPC, WorkloadAddress);
     uint64_t executed = 0;
-    const auto start = std::chrono::steady_clock::now();
+    const Stopwatch start;
     while (executed < tstates)
         executed += static_cast<uint64_t>(z80ex_step(cpu));
-    const double seconds = Seconds(start);
+    const double seconds = start.Seconds();
     z80ex_destroy(cpu);
     return Mhz(executed, seconds);
 }
@@ -190,9 +210,9 @@ double RunMachine(const BoardFolder& folder, const std::vector<uint8_t>& workloa
                   uint64_t tstates) {
     SilentHost host;
     auto machine = MakeMachine(host, folder, workload, scenario);
-    const auto start = std::chrono::steady_clock::now();
+    const Stopwatch start;
     const uint64_t executed = RunBoard(*machine, tstates);
-    return Mhz(executed, Seconds(start));
+    return Mhz(executed, start.Seconds());
 }
 
 // What one shown frame costs: composing the 400 x 240 picture from the line
@@ -205,12 +225,12 @@ double RunDisplay(const BoardFolder& folder, const std::vector<uint8_t>& workloa
     auto machine = MakeMachine(host, folder, workload, scenario);
     RunBoard(*machine, CyclesPerFrame);
     std::vector<uint32_t> frame(FrameWidth * FrameHeight);
-    const auto start = std::chrono::steady_clock::now();
+    const Stopwatch start;
     for (int i = 0; i < frames; ++i) {
         ComposeFrame(*machine->Board().Video(), frame.data());
         host.PresentFrame(frame.data());
     }
-    return Seconds(start) * 1e3 / frames;
+    return start.Seconds() * 1e3 / frames;
 }
 
 // Video scenarios: the window covers the whole shown area and VRAM holds a
@@ -304,6 +324,28 @@ std::vector<Scenario> MachineScenarios() {
     };
 }
 
+// The debugger's costs on the plain machine: nothing armed, ten breakpoints
+// and a watchpoint that never trigger (addresses the workload never runs or
+// writes), and the trace on.
+std::vector<Scenario> DebugScenarios() {
+    auto arm = [](TVexaBoard& board, const std::function<void(Debugger&)>& edit) {
+        // The benchmark's machine has no CPU thread: edit and arm directly.
+        edit(*board.AttachedDebugger());
+        board.RearmDebug();
+    };
+    return {
+        {"machine, debugger idle", [](TVexaBoard&) {}},
+        {"machine, 10 bp + 1 watch",
+         [arm](TVexaBoard& board) {
+             arm(board, [](Debugger& d) {
+                 for (int i = 0; i < 10; ++i) d.AddBreakpoint(static_cast<uint16_t>(0x4000 + 0x100 * i), {}, nullptr);
+                 d.AddWatchpoint(WatchSpace::Memory, WatchWrite, 0x6000, 0x60FF, {}, nullptr);
+             });
+         }},
+        {"machine, trace on", [arm](TVexaBoard& board) { arm(board, [](Debugger& d) { d.SetTrace(true); }); }},
+    };
+}
+
 double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     const size_t n = values.size();
@@ -326,13 +368,18 @@ int main(int argc, char** argv) {
     uint64_t tstates = 2'000'000'000ull;
     int repeat = 1;
     app.add_option("what", what,
-                   "cpu, z80ex (the yardstick), peer (both and their ratio), machine, display or all")
-        ->check(CLI::IsMember({"cpu", "z80ex", "peer", "machine", "display", "all"}));
+                   "cpu, z80ex (the yardstick), peer (both and their ratio), machine, display, debug (the "
+                   "debugger's costs) or all")
+        ->check(CLI::IsMember({"cpu", "z80ex", "peer", "machine", "display", "debug", "all"}));
     app.add_option("tstates", tstates,
                    "T-states per run of the cpu scenarios (half that per machine scenario)")
         ->check(CLI::Range(uint64_t{1000}, uint64_t{1} << 40));
     app.add_option("-r,--repeat", repeat, "runs of every scenario; each figure is their median")
         ->check(CLI::Range(1, 1000));
+    std::string clock = "wall";
+    app.add_option("--clock", clock, "time on the wall, or this thread's processor time (steadier on a busy host)")
+        ->check(CLI::IsMember({"wall", "cpu"}))
+        ->capture_default_str();
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -340,6 +387,7 @@ int main(int argc, char** argv) {
         return e.get_exit_code() == 0 ? status : 64;
     }
 
+    useCpuClock = clock == "cpu";
     const std::vector<uint8_t> workload = LoadWorkload();
     const BoardFolder folder;
     std::vector<Measure> measures;
@@ -354,6 +402,13 @@ int main(int argc, char** argv) {
     const std::vector<Scenario> scenarios = MachineScenarios();
     if (all || what == "machine")
         for (const Scenario& scenario : scenarios)
+            measures.push_back({scenario.name,
+                                "emulated MHz",
+                                [&] { return RunMachine(folder, workload, scenario, tstates / 2); },
+                                {}});
+    const std::vector<Scenario> debugScenarios = DebugScenarios();
+    if (all || what == "debug")
+        for (const Scenario& scenario : debugScenarios)
             measures.push_back({scenario.name,
                                 "emulated MHz",
                                 [&] { return RunMachine(folder, workload, scenario, tstates / 2); },

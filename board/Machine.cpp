@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "board/Config.h"
+#include "cpu/Z80.h"
 #include "devices/Vexapic.h"
 #include "devices/Vexasdmmccard.h"
 #include "host/Files.h"
@@ -33,6 +34,8 @@ Machine::Machine(Host* windowHandle, MachineOptions machineOptions)
     if (options.randomSeed) random.emplace(*options.randomSeed);
     board = std::make_unique<TVexaBoard>(host, &diag);
     board->AttachFrames(&frames);
+    debugger = std::make_unique<Debugger>();
+    board->AttachDebugger(debugger.get());
     ColdBoot();
     if (options.startThreads) {
         displayThread = std::make_unique<VideoThread>(frames, host, DisplayFrameCount);
@@ -70,32 +73,36 @@ uint32_t Machine::NextRefresh() {
 
 void Machine::RunSlice() {
     board->TakeBreakpointHit(); // a debugger step may have left it set
+    board->EnterDeferredInterrupt();
     const uint64_t before = board->EmulatedCycles();
     board->RunFor(SliceCycles, SliceCycles >> 4);
     CpuCycleCount.fetch_add(static_cast<uint32_t>(board->EmulatedCycles() - before), std::memory_order_relaxed);
     PublishRegisters();
-    // A breakpoint stops the machine, not just the slice: the CPU thread asks
-    // to be paused before its next pass, and whoever takes the stop (the
-    // debugger) resumes it.
-    if (board->TakeBreakpointHit() && cpuThread) {
-        pauseDepth.fetch_add(1, std::memory_order_acq_rel);
-        cpuThread->SetPaused(true);
-        breakpointStop.store(true, std::memory_order_release);
-    }
+    // A debugger stop stops the machine, not just the slice: the CPU thread
+    // asks to be paused before its next pass, and the debugger's Continue
+    // lets it go.
+    if (board->TakeBreakpointHit()) HoldForDebugStop();
 }
 
 uint64_t Machine::RunCycles(uint64_t cycles) {
+    std::lock_guard<std::mutex> exec(execMutex);
+    if (ExternalControl() && pauseDepth.load(std::memory_order_acquire) > 0) return 0;
+    board->TakeBreakpointHit();
+    board->EnterDeferredInterrupt();
     const uint64_t before = board->EmulatedCycles();
     const int budget = static_cast<int>(std::min<uint64_t>(cycles, 1u << 30));
     board->RunFor(budget, budget >> 4);
     const uint64_t ran = board->EmulatedCycles() - before;
     CpuCycleCount.fetch_add(static_cast<uint32_t>(ran), std::memory_order_relaxed);
     PublishRegisters();
+    if (board->TakeBreakpointHit()) HoldForDebugStop();
     return ran;
 }
 
 void Machine::StepInstruction() {
     PauseCpu();
+    board->TakeBreakpointHit();
+    board->EnterDeferredInterrupt();
     const uint64_t before = board->EmulatedCycles();
     board->RunFor(2, 2);
     CpuCycleCount.fetch_add(static_cast<uint32_t>(board->EmulatedCycles() - before), std::memory_order_relaxed);
@@ -103,18 +110,30 @@ void Machine::StepInstruction() {
     ResumeCpu();
 }
 
+// Pauses are counted whenever something else may run the processor: the CPU
+// thread, or with external control the thread calling RunCycles.
 void Machine::PauseCpu() {
-    if (!cpuThread) return;
-    if (pauseDepth.fetch_add(1, std::memory_order_acq_rel) == 0) cpuThread->SetPaused(true);
-    while (!cpuThread->IsPauseAcknowledged()) SleepMs(Z80Thread::PausePollMs);
+    if (!cpuThread && !ExternalControl()) return;
+    {
+        std::lock_guard<std::mutex> lock(controlMutex);
+        if (pauseDepth.fetch_add(1, std::memory_order_acq_rel) == 0 && cpuThread) cpuThread->SetPaused(true);
+    }
+    WaitParked();
+}
+
+void Machine::WaitParked() {
+    if (cpuThread) {
+        while (!cpuThread->IsPauseAcknowledged()) SleepMs(Z80Thread::PausePollMs);
+    } else if (ExternalControl()) {
+        std::lock_guard<std::mutex> exec(execMutex); // a RunCycles under way has returned
+    }
 }
 
 void Machine::ResumeCpu() {
-    if (!cpuThread) return;
-    // Only the UI thread pauses and resumes, and only while the CPU thread is
-    // parked, so the count cannot change under this test.
+    if (!cpuThread && !ExternalControl()) return;
+    std::lock_guard<std::mutex> lock(controlMutex);
     if (pauseDepth.load(std::memory_order_acquire) <= 0) return;
-    if (pauseDepth.fetch_sub(1, std::memory_order_acq_rel) == 1) cpuThread->SetPaused(false);
+    if (pauseDepth.fetch_sub(1, std::memory_order_acq_rel) == 1 && cpuThread) cpuThread->SetPaused(false);
 }
 
 bool Machine::IsCpuHeld() const {
@@ -162,6 +181,7 @@ void Machine::ColdBoot() {
 
     board->ResetAll(NextRefresh());
     PublishRegisters();
+    booted = true;
 
     if (host) host->RepaintStatusBar();
     ResumeCpu();
@@ -192,10 +212,14 @@ bool Machine::ApplyEntry(const ConfigEntry& entry) {
             return false;
         }
         board->LoadBootRom(rom);
+        if (!booted) LoadSymbolsBeside(path);
         break;
     }
     case ConfigEntry::Kind::Eeprom:
-        if (IsExistingFile(path)) LoadEeprom(entry);
+        if (IsExistingFile(path)) {
+            LoadEeprom(entry);
+            if (!booted) LoadSymbolsBeside(path);
+        }
         else if (host)
             host->ShowMessage("EEPROM file not found, skipping", "File Load Error", MsgButtons::Ok, MsgIcon::Warning);
         break;
@@ -300,6 +324,132 @@ bool Machine::QueryClose() {
     const bool mayClose = AskToCommit(kQuitQuestion);
     if (!mayClose) ResumeCpu();
     return mayClose;
+}
+
+// ---------------------------------------------------------------------------
+// Debugging
+
+void Machine::HoldForDebugStop() {
+    {
+        std::lock_guard<std::mutex> lock(controlMutex);
+        if (!debugHeld) {
+            debugHeld = true;
+            if ((cpuThread || ExternalControl()) && pauseDepth.fetch_add(1, std::memory_order_acq_rel) == 0 &&
+                cpuThread)
+                cpuThread->SetPaused(true);
+        }
+    }
+    RecordStop(debugger->LastStop());
+}
+
+void Machine::RecordStop(StopInfo stop) {
+    std::lock_guard<std::mutex> lock(controlMutex);
+    stop.serial = stopSerial.load(std::memory_order_relaxed) + 1;
+    lastStop = stop;
+    stopSerial.store(stop.serial, std::memory_order_release);
+}
+
+StopInfo Machine::LastStop() const {
+    std::lock_guard<std::mutex> lock(controlMutex);
+    return lastStop;
+}
+
+bool Machine::IsDebugHeld() const {
+    std::lock_guard<std::mutex> lock(controlMutex);
+    return debugHeld;
+}
+
+void Machine::DebugBreak(StopReason reason) {
+    bool take = false;
+    {
+        std::lock_guard<std::mutex> lock(controlMutex);
+        if (!debugHeld) {
+            take = true;
+            debugHeld = true;
+            if ((cpuThread || ExternalControl()) && pauseDepth.fetch_add(1, std::memory_order_acq_rel) == 0 &&
+                cpuThread)
+                cpuThread->SetPaused(true);
+        }
+    }
+    WaitParked();
+    if (!take) return; // the machine stopped by itself meanwhile, or was held already
+    debugger->ClearTemporaryStops();
+    board->RearmDebug();
+    PublishRegisters();
+    StopInfo stop;
+    stop.reason = reason;
+    stop.pc = static_cast<uint16_t>(board->Regs.PC);
+    RecordStop(stop);
+}
+
+bool Machine::DebugContinue() {
+    {
+        std::lock_guard<std::mutex> lock(controlMutex);
+        if (!debugHeld) return false;
+        debugHeld = false;
+    }
+    board->RearmDebug(); // still parked: the hold's pause is let go only below
+    ResumeCpu();
+    return true;
+}
+
+void Machine::DebugStep() {
+    if (!IsDebugHeld()) return;
+    StepInstruction();
+    StopInfo stop;
+    if (board->TakeBreakpointHit()) {
+        stop = debugger->LastStop(); // the step reached a breakpoint or made a watched access
+    } else {
+        stop.reason = StopReason::Step;
+        stop.pc = static_cast<uint16_t>(board->Regs.PC);
+    }
+    RecordStop(stop);
+}
+
+void Machine::DebugStepOver() {
+    if (!IsDebugHeld()) return;
+    const uint16_t pc = static_cast<uint16_t>(board->Regs.PC);
+    uint8_t code[4];
+    for (int i = 0; i < 4; ++i) code[i] = board->PeekMem(static_cast<uint16_t>(pc + i));
+    // Instructions that come back to the next address after running code of
+    // their own (a call, RST) or repeating (DJNZ, LDIR and friends, HALT).
+    const uint8_t op = code[0];
+    const bool runsOver = op == 0xCD || (op & 0xC7) == 0xC4 || (op & 0xC7) == 0xC7 || op == 0x10 || op == 0x76 ||
+                          (op == 0xED && (code[1] & 0xF4) == 0xB0);
+    if (!runsOver) {
+        DebugStep();
+        return;
+    }
+    char text[32];
+    const int length = std::max(1, Disassemble(code, text, pc));
+    debugger->SetRunTo(static_cast<uint16_t>(pc + length), static_cast<uint16_t>(board->Regs.SP), StopReason::Step);
+    DebugContinue();
+}
+
+void Machine::DebugStepOut() {
+    if (!IsDebugHeld()) return;
+    debugger->SetStepOut(static_cast<uint16_t>(board->Regs.SP));
+    DebugContinue();
+}
+
+void Machine::DebugRunTo(uint16_t address) {
+    if (!IsDebugHeld()) return;
+    debugger->SetRunTo(address, std::nullopt, StopReason::RunTo);
+    DebugContinue();
+}
+
+void Machine::SetRegisters(const Z80Registers& regs) {
+    board->Regs = regs;
+    PublishRegisters();
+}
+
+// A program's symbols, when a NAME.sym lies beside its file NAME.ext.
+void Machine::LoadSymbolsBeside(const std::string& path) {
+    const std::string sym = std::filesystem::path(path).replace_extension(".sym").string();
+    if (sym == path || !IsExistingFile(sym)) return;
+    std::string error;
+    if (!debugger->Symbols().LoadFile(sym, &error) || !error.empty())
+        DIAG_POST_C(&diag, DIAG_CPU, "Symbols from %s: %s", sym.c_str(), error.c_str());
 }
 
 void Machine::WriteDump(const char* name, const uint8_t* data, size_t size) {

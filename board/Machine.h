@@ -16,6 +16,7 @@
 #include "board/RandomSource.h"
 #include "board/Vexaboard.h"
 #include "cpu/CPUThread.h"
+#include "debug/Debugger.h"
 #include "diag/Diag.h"
 #include "video/FrameExchange.h"
 
@@ -86,17 +87,9 @@ public:
     bool HasCpuThread() const { return cpuThread != nullptr; }
     Z80Thread* CpuThread() const { return cpuThread.get(); }
 
-    // A breakpoint reached on the CPU thread ends the slice and keeps the
-    // thread paused, as if PauseCpu had been called; this answers true once
-    // per such stop, and the caller then owns that pause.
-    bool TakeBreakpointStop() { return breakpointStop.exchange(false, std::memory_order_acq_rel); }
-
     // The registers as another thread may read them: a copy published after
     // every slice, step and cold boot.
     Z80Registers RegisterSnapshot() const;
-
-    // The debugger's breakpoint (the board compares it after every instruction).
-    std::atomic<int>& BreakpointAddress() { return board->BreakpointAddress; }
     // T-states run since the speed display last read the figure: fed once per slice.
     std::atomic<uint32_t> CpuCycleCount{0};
     // Display passes since the speed display last read the figure.
@@ -111,6 +104,44 @@ public:
     // or holds it paused).
     void PublishRegisters();
 
+    // --- Debugging ------------------------------------------------------------
+    // Breakpoints, watchpoints, symbols and the trace (debug/). Change them
+    // inside EditDebug, or while the machine is held for the debugger and
+    // then RearmDebug, so that the board checks what was set.
+    Debugger& Debug() { return *debugger; }
+    template <class F> void EditDebug(F&& edit) {
+        PauseCpu();
+        edit(*debugger);
+        board->RearmDebug();
+        ResumeCpu();
+    }
+    void RearmDebug() { board->RearmDebug(); }
+
+    // The debugger's hold: one pause of the CPU thread, taken by a stop
+    // (breakpoint, watchpoint, step...) or by DebugBreak (the window's Stop,
+    // a GDB client's interrupt) and let go by DebugContinue. Other pauses
+    // (a cold boot, the Pause menu) nest with it.
+    void DebugBreak(StopReason reason = StopReason::Interrupted);
+    bool DebugContinue(); // false when the machine was not held for the debugger
+    bool IsDebugHeld() const;
+    // While held: one instruction; over a call, RST, DJNZ or repeated block
+    // instruction (else one instruction); out of the current routine (by
+    // stack depth); on to an address. The last three let the machine run.
+    void DebugStep();
+    void DebugStepOver();
+    void DebugStepOut();
+    void DebugRunTo(uint16_t address);
+    // Counts the stops; the window and a GDB client watch it change.
+    uint64_t StopSerial() const { return stopSerial.load(std::memory_order_acquire); }
+    StopInfo LastStop() const;
+    // While held: new register values (and the snapshot follows).
+    void SetRegisters(const Z80Registers& regs);
+    // Machines without a CPU thread: the thread calling RunCycles is the CPU
+    // thread. With external control on, other threads (a GDB client) may hold
+    // it, and RunCycles then runs nothing until they let go.
+    void EnableExternalControl() { externalControl.store(true, std::memory_order_release); }
+    bool ExternalControl() const { return externalControl.load(std::memory_order_acquire); }
+
 private:
     // A path from config.txt or a dump name, taken from the machine's folder.
     std::string Resolve(const std::string& path) const;
@@ -123,6 +154,10 @@ private:
     void WriteDump(const char* name, const uint8_t* data, size_t size);
     void StopThreads();
     uint32_t NextRefresh();
+    void HoldForDebugStop();
+    void RecordStop(StopInfo stop);
+    void WaitParked();
+    void LoadSymbolsBeside(const std::string& path);
 
     MachineOptions options;
     Host* host;
@@ -138,8 +173,17 @@ private:
     std::string sdImagePath;
     bool lastCommitFailed = false; // the last write-back of the card image failed
 
-    std::atomic<int> pauseDepth{0};          // PauseCpu calls not yet resumed, plus breakpoint stops
-    std::atomic<bool> breakpointStop{false}; // the CPU thread holds itself at a breakpoint
+    std::atomic<int> pauseDepth{0};          // PauseCpu calls not yet resumed, plus the debugger's hold
     mutable std::mutex snapshotMutex;
     Z80Registers snapshot{};
+
+    // Debugging.
+    std::unique_ptr<Debugger> debugger;
+    mutable std::mutex controlMutex; // pause counting, the debugger's hold, the last stop
+    bool debugHeld = false;
+    StopInfo lastStop;
+    std::atomic<uint64_t> stopSerial{0};
+    std::atomic<bool> externalControl{false};
+    bool booted = false; // symbols beside the programs are read at the first boot only
+    std::mutex execMutex; // held by RunCycles on a machine without a CPU thread
 };

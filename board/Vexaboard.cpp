@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <tuple>
 
 #include "audio/Vexaaudio.h"
 #include "board/Ports.h"
+#include "debug/Debugger.h"
 #include "devices/Vexakeyboard.h"
 #include "devices/Vexamathsassist.h"
 #include "devices/Vexamouse.h"
@@ -66,27 +68,53 @@ void TVexaBoard::UpdatePaging() {
     }
 }
 
-uint8_t TVexaBoard::ReadMem(uint16_t a) {
+template <bool Peek> inline uint8_t TVexaBoard::ReadAt(uint16_t a) const {
     if (a >= 0x2000) [[likely]] {
         if ((a & 0xE000) == vramWindowTag) return video->ReadVramWindow(a);
         if (a & 0x8000) return mainRam[upperReadBase | (a & 0x7FFFu)];
         return mainRam[lowBase | a];
     }
-    return ReadLowArea(a);
+    return ReadLowArea<Peek>(a);
 }
 
-// 0x0000-0x1FFF: the boot ROM overlay and the register area.
-uint8_t TVexaBoard::ReadLowArea(uint16_t a) {
+// 0x0000-0x1FFF: the boot ROM overlay and the register area. A peek reads the
+// maths unit's result without computing it into the unit or logging it.
+template <bool Peek> uint8_t TVexaBoard::ReadLowArea(uint16_t a) const {
     if (a < 0x0200) return (altWritePage & 0x50) == 0 ? bootRom[a] : mainRam[lowBase | a];
     if (a < 0x1000 && !(altWritePage & 0x80)) {
         if (a == 0x0700) return video->ReadStatus();
-        if (a == 0x0704) return maths->ReadResultLow();
-        if (a == 0x0705) return maths->ReadResultHigh();
+        if (a == 0x0704) return Peek ? static_cast<uint8_t>(maths->PeekResult()) : maths->ReadResultLow();
+        if (a == 0x0705) return Peek ? static_cast<uint8_t>(maths->PeekResult() >> 8) : maths->ReadResultHigh();
     }
     return mainRam[lowBase | a];
 }
 
+// The watched paths are separate calls in tail position, so that the plain
+// path keeps nothing alive across a call and needs no stack frame.
+uint8_t TVexaBoard::ReadMem(uint16_t a) {
+    if (accessHooks & HookMemRead) [[unlikely]] return WatchedRead(a);
+    return ReadAt<false>(a);
+}
+
+uint8_t TVexaBoard::WatchedRead(uint16_t a) {
+    const uint8_t v = ReadAt<false>(a);
+    if (a >= memReadLo && a <= memReadHi) WatchAccess(0, a, v);
+    return v;
+}
+
+uint8_t TVexaBoard::PeekMem(uint16_t a) const { return ReadAt<true>(a); }
+
 void TVexaBoard::WriteMem(uint16_t a, uint8_t v) {
+    if (accessHooks & HookMemWrite) [[unlikely]] return WatchedWrite(a, v);
+    WriteAt(a, v);
+}
+
+void TVexaBoard::WatchedWrite(uint16_t a, uint8_t v) {
+    if (a >= memWriteLo && a <= memWriteHi) WatchAccess(1, a, v);
+    WriteAt(a, v);
+}
+
+inline void TVexaBoard::WriteAt(uint16_t a, uint8_t v) {
     if (a >= 0x2000 && !(memSelect & 0x20)) [[likely]] {
         // Above 0x8000 the VRAM window is seen by reads only.
         if (a & 0x8000) mainRam[upperWriteBase | (a & 0x7FFFu)] = v;
@@ -95,6 +123,23 @@ void TVexaBoard::WriteMem(uint16_t a, uint8_t v) {
         return;
     }
     WriteRoutedArea(a, v);
+}
+
+bool TVexaBoard::PokeMem(uint16_t a, uint8_t v) {
+    if (a >= 0x2000) {
+        if ((a & 0xE000) == vramWindowTag) video->WriteVramWindow(a, v);
+        else if (a & 0x8000) mainRam[upperReadBase | (a & 0x7FFFu)] = v;
+        else mainRam[lowBase | a] = v;
+        return true;
+    }
+    if (a < 0x0200) {
+        if ((altWritePage & 0x50) == 0) bootRom[a] = v;
+        else mainRam[lowBase | a] = v;
+        return true;
+    }
+    if (a < 0x1000 && !(altWritePage & 0x80) && (a == 0x0700 || a == 0x0704 || a == 0x0705)) return false;
+    mainRam[lowBase | a] = v;
+    return true;
 }
 
 // VRAM write mode, the sprite window, the palette and the register area.
@@ -147,6 +192,7 @@ void TVexaBoard::WriteVideoSpace(uint16_t a, uint8_t v) {
 // Ports
 
 void TVexaBoard::OutPort(uint16_t port, uint8_t v) {
+    if (accessHooks & HookPortOut) [[unlikely]] WatchAccess(3, port, v);
     const unsigned pc = Regs.PC;
     switch (port & PortNumberMask) {
     case PortMemSelect:
@@ -203,6 +249,17 @@ void TVexaBoard::OutPort(uint16_t port, uint8_t v) {
 }
 
 uint8_t TVexaBoard::InPort(uint16_t port) {
+    if (accessHooks & HookPortIn) [[unlikely]] return WatchedIn(port);
+    return InPortDecoded(port);
+}
+
+uint8_t TVexaBoard::WatchedIn(uint16_t port) {
+    const uint8_t v = InPortDecoded(port);
+    WatchAccess(2, port, v);
+    return v;
+}
+
+uint8_t TVexaBoard::InPortDecoded(uint16_t port) {
     const unsigned pc = Regs.PC;
     switch (port & PortNumberMask) {
     case PortMemSelect: return memSelect;
@@ -256,12 +313,11 @@ bool TVexaBoard::Tick(int cycles) {
 
     emulatedCycles += static_cast<uint32_t>(cycles);
 
-    if (static_cast<int>(Regs.PC & 0xFFFF) == BreakpointAddress.load(std::memory_order_relaxed)) [[unlikely]]
-        HitBreakpoint();
-
     const unsigned enable = irqEnable;
     irqPending = (enable & 0x80) && (sources & (enable | 0x80) & 0x8F) != 0;
-    return irqPending || nmiRequest.load(std::memory_order_relaxed);
+    const bool due = irqPending || nmiRequest.load(std::memory_order_relaxed);
+    if (tickHooks) [[unlikely]] return DebugTick(due);
+    return due;
 }
 
 // One audio step per call. A HALT hands a whole slice over at once: that step
@@ -281,21 +337,92 @@ void TVexaBoard::HitBreakpoint() {
     CycleBudget = -10;
     Running = 0;
     breakpointHit.store(true, std::memory_order_relaxed);
-    video->Tick(0x40000); // 256 lines, so that the picture shows the current state
+    // The picture as it stands: lines above the raster from this frame, the
+    // rest from the last. Running the raster on to draw them would move the
+    // machine's timing at every stop, and a program would behave differently
+    // under the debugger than without it.
     if (frames) frames->Publish(*video);
     if (windowHandle) windowHandle->RepaintScreen();
 }
 
 int TVexaBoard::TakeInterrupt() {
-    if (nmiRequest.exchange(false, std::memory_order_acq_rel)) return -2;
-    if (irqPending && Regs.IFF1) {
+    int value = -1;
+    if (nmiRequest.exchange(false, std::memory_order_acq_rel)) value = -2;
+    else if (irqPending && Regs.IFF1) {
         irqPending = false;
-        return 1;
+        value = 1;
     }
-    return -1;
+    if (tickHooks && value != -1) [[unlikely]] {
+        // The next instruction starts where the interrupt entry will jump:
+        // worked out here because the entry itself has no hook.
+        if (value == -2) instructionPc = 0x0066;
+        else if (Regs.IM == 1) instructionPc = 0x0038;
+        else if (Regs.IM == 2) {
+            const uint16_t vector = static_cast<uint16_t>((Regs.I << 8) | 1);
+            instructionPc = static_cast<uint16_t>(PeekMem(vector) | (PeekMem(static_cast<uint16_t>(vector + 1)) << 8));
+        } else instructionPc = static_cast<uint16_t>(Regs.PC + (Regs.Halted ? 1 : 0) + 2); // IM 0 runs LD BC,nn
+    }
+    return value;
+}
+
+void TVexaBoard::EnterDeferredInterrupt() {
+    if (!interruptDeferred) return;
+    interruptDeferred = false;
+    Interrupt(TakeInterrupt());
+}
+
+// ---------------------------------------------------------------------------
+// Debugging
+
+void TVexaBoard::AttachDebugger(Debugger* d) {
+    debugger = d;
+    RearmDebug();
+}
+
+void TVexaBoard::RearmDebug() {
+    const bool wasOn = tickHooks != 0;
+    accessHooks = debugger ? debugger->AccessHooks() : 0;
+    tickHooks = static_cast<uint8_t>((tickHooks & TickHookPending) |
+                                     (debugger && (debugger->NeedsInstructionHook() || accessHooks ||
+                                                   debugger->StopOnTrap())
+                                          ? TickHookDebugger
+                                          : 0) |
+                                     (debugger && debugger->NeedsEveryInstruction() ? TickHookEvery : 0));
+    breakpointBitmap = debugger ? debugger->BreakpointBitmap() : nullptr;
+    if (debugger) {
+        std::tie(memReadLo, memReadHi) = debugger->WatchSpan(WatchSpace::Memory, WatchRead);
+        std::tie(memWriteLo, memWriteHi) = debugger->WatchSpan(WatchSpace::Memory, WatchWrite);
+    }
+    // Hooks switched on between instructions: the next one starts at PC.
+    if (!wasOn) instructionPc = static_cast<uint16_t>(Regs.PC);
+}
+
+void TVexaBoard::WatchAccess(int kind, uint16_t address, uint8_t value) {
+    static constexpr WatchSpace spaces[] = {WatchSpace::Memory, WatchSpace::Memory, WatchSpace::Port, WatchSpace::Port};
+    static constexpr uint8_t accesses[] = {WatchRead, WatchWrite, WatchRead, WatchWrite};
+    if (debugger->OnAccess(spaces[kind], accesses[kind], address, value, Regs, *this, instructionPc))
+        tickHooks |= TickHookPending;
+}
+
+// After an instruction while something is armed: stop if the debugger says
+// so. The stop holds back an interrupt due now; the run that resumes enters it.
+bool TVexaBoard::DebugTick(bool interruptDue) {
+    const uint16_t started = instructionPc;
+    const uint16_t pc = static_cast<uint16_t>(Regs.PC);
+    instructionPc = pc;
+    // With breakpoints alone, most instructions end on no marked address.
+    if (!(tickHooks & (TickHookEvery | TickHookPending)) && !((breakpointBitmap[pc >> 3] >> (pc & 7)) & 1))
+        return interruptDue;
+    tickHooks &= static_cast<uint8_t>(~TickHookPending);
+    if (!debugger->AfterInstruction(Regs, *this, started, emulatedCycles)) return interruptDue;
+    interruptDeferred = interruptDue;
+    HitBreakpoint();
+    return false;
 }
 
 void TVexaBoard::Trap(Z80Registers* regs) {
+    if (debugger && debugger->OnTrap(static_cast<uint8_t>(regs->AF >> 8), static_cast<uint16_t>(regs->PC - 2)))
+        tickHooks |= TickHookPending;
     if (diag == nullptr || diag->Sink() == nullptr) return;
     const unsigned af = regs->AF, bc = regs->BC, de = regs->DE, hl = regs->HL;
     diag->SendC(DIAG_UNUSED, "PC=0x%4.4x: CPM %s DSK=0x%2.2x TRK=0x%4.4x SEC=0x%4.4x BUF=0x%4.4x", regs->PC,
@@ -339,5 +466,8 @@ void TVexaBoard::ResetBoardRegisters() {
     irqPending = false;
     vramWindowBase = 0x2000;
     audioCycleAccumulator = 0;
+    interruptDeferred = false;
+    tickHooks &= static_cast<uint8_t>(~TickHookPending);
+    instructionPc = static_cast<uint16_t>(Regs.PC);
     UpdatePaging();
 }

@@ -11,6 +11,7 @@
 #include "board/MachineBus.h"
 #include "board/Timing.h"
 #include "cpu/Z80.h"
+#include "debug/Expression.h"
 
 class DiagChannel;
 class FrameExchange;
@@ -23,15 +24,13 @@ class TVexaMouse;
 class TVexaMathsAssist;
 class TVexaSDCard;
 class TVexaAudioSystem;
+class Debugger;
 
 // 256 entries indexed by the host's virtual-key code: 0 ignored, 0xE0nn an
 // extended key (E0 then nn), anything else the set-2 scan code.
 extern const uint16_t KeyTranslationTable[256];
 
-// No breakpoint: any value outside 0..0xFFFF means none.
-constexpr int NoBreakpoint = 0x10000;
-
-class TVexaBoard final : public z80cpu, public MachineBus {
+class TVexaBoard final : public z80cpu, public MachineBus, public MemoryPeek {
 public:
     static constexpr int MainRamSize = 0x80000;
     static constexpr int BootRomSize = 512;
@@ -76,10 +75,23 @@ public:
     // own registers.
     void ResetAll(uint32_t refresh);
 
-    // Stops a run after the instruction whose address this is; NoBreakpoint for none.
-    std::atomic<int> BreakpointAddress{NoBreakpoint};
-    // True once since a breakpoint ended a run.
+    // --- Debugging -------------------------------------------------------------
+    // Memory as the processor reads it now, with no effect on any device (the
+    // debugger's views, conditions, a GDB client).
+    uint8_t PeekMem(uint16_t address) const override;
+    // Changes the byte that a read of this address returns (RAM, VRAM through
+    // its window, the boot ROM); false for the device registers read there.
+    bool PokeMem(uint16_t address, uint8_t value);
+    // The debugger the board asks after instructions and accesses; RearmDebug
+    // copies what it needs checked (call with the processor idle).
+    void AttachDebugger(Debugger* debugger);
+    Debugger* AttachedDebugger() const { return debugger; }
+    void RearmDebug();
+    // True once since a debugger stop ended a run.
     bool TakeBreakpointHit() { return breakpointHit.exchange(false, std::memory_order_relaxed); }
+    // A stop holds back an interrupt that was due after its instruction; the
+    // next run enters it first, so stopping changes no timing.
+    void EnterDeferredInterrupt();
     // Where finished frames go; a breakpoint also publishes the picture it shows.
     void AttachFrames(FrameExchange* exchange);
 
@@ -117,9 +129,23 @@ private:
     // The RAM offsets that the paging registers select, worked out whenever
     // one of them changes so that each access is one test and one index.
     void UpdatePaging();
-    uint8_t ReadLowArea(uint16_t address);
+    // Peek reads what Read reads without a device's side effects.
+    template <bool Peek> [[gnu::always_inline]] uint8_t ReadAt(uint16_t address) const;
+    template <bool Peek> uint8_t ReadLowArea(uint16_t address) const;
+    [[gnu::always_inline]] void WriteAt(uint16_t address, uint8_t value);
     void WriteRoutedArea(uint16_t address, uint8_t value);
+    enum : uint8_t { HookMemRead = 1, HookMemWrite = 2, HookPortIn = 4, HookPortOut = 8 };
+    // Breakpoints only: instructions are looked at in the bitmap first.
+    // Every: the debugger sees each instruction. Pending: an access or the
+    // trap asked for a stop.
+    enum : uint8_t { TickHookDebugger = 1, TickHookPending = 2, TickHookEvery = 4 };
+    void WatchAccess(int kind, uint16_t address, uint8_t value);
+    [[gnu::noinline]] uint8_t WatchedRead(uint16_t address);
+    [[gnu::noinline]] void WatchedWrite(uint16_t address, uint8_t value);
+    [[gnu::noinline]] uint8_t WatchedIn(uint16_t port);
+    [[gnu::noinline]] bool DebugTick(bool interruptDue);
     bool StepAudio();
+    uint8_t InPortDecoded(uint16_t port);
     void HitBreakpoint();
 
     Host* windowHandle;
@@ -147,6 +173,15 @@ private:
     uint32_t audioCycleAccumulator = 0;
     uint64_t emulatedCycles = 0;
     std::atomic<bool> breakpointHit{false};
+
+    // Debugging: what is armed (written only while the processor is idle).
+    Debugger* debugger = nullptr;
+    uint8_t tickHooks = 0;     // TickHook* bits
+    uint8_t accessHooks = 0;   // Hook* bits
+    uint16_t instructionPc = 0; // where the instruction now running started
+    const uint8_t* breakpointBitmap = nullptr;
+    uint16_t memReadLo = 1, memReadHi = 0, memWriteLo = 1, memWriteHi = 0; // watched spans
+    bool interruptDeferred = false;
 
     uint32_t lowBase = 0;         // sys_low_page << 15
     uint32_t upperReadBase = 0;   // RAM offset of 0x8000 for reads

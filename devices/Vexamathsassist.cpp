@@ -47,9 +47,13 @@ void TVexaMathsAssist::WriteMultiplierHigh(uint8_t v) {
 
 // Both factors are at most 2^15 in size, so the product fits 32 bits
 // (-32768 x -32768 = 2^30 is the largest); the result is bits 14-29 of it.
+uint16_t TVexaMathsAssist::ResultOf(int16_t multiplier, int16_t entry) {
+    const int32_t product = static_cast<int32_t>(multiplier) * static_cast<int32_t>(entry);
+    return static_cast<uint16_t>((static_cast<uint32_t>(product) & 0x3FFFC000u) >> 14);
+}
+
 void TVexaMathsAssist::Compute() {
-    const int32_t product = static_cast<int32_t>(Multiplier) * static_cast<int32_t>(Table[Index]);
-    Result = static_cast<uint16_t>((static_cast<uint32_t>(product) & 0x3FFFC000u) >> 14);
+    Result = ResultOf(Multiplier, Table[Index]);
     Dirty = false;
 }
 

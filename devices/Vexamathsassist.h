@@ -20,6 +20,9 @@ public:
     void WriteMultiplierHigh(uint8_t v);  // 0x0209
     uint8_t ReadResultLow();              // 0x0704
     uint8_t ReadResultHigh();             // 0x0705
+    // The result a read would give, with nothing computed into the unit and
+    // nothing logged: what a debugger shows.
+    uint16_t PeekResult() const { return Dirty ? ResultOf(Multiplier, Table[Index]) : Result; }
     void Reset();
 
     int16_t Table[TableEntries] = {};
@@ -31,4 +34,5 @@ public:
 private:
     DiagChannel* diag;
     void Compute();
+    static uint16_t ResultOf(int16_t multiplier, int16_t entry);
 };

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
+#include <thread>
 
 #include "board/Machine.h"
 #include "diag/DiagLog.h"
@@ -66,6 +67,7 @@ void HeadlessRunner::FireDueEvents() {
 // land on their cycle.
 void HeadlessRunner::RunChunk(uint64_t cycles) {
     const uint64_t ran = machine_->RunCycles(cycles);
+    if (ran == 0 && machine_->ExternalControl()) return; // held by a debugger meanwhile
     // A run that made no progress (memory full of instructions that cost
     // nothing) still lets emulated time pass, so the run always ends.
     cyclesDone_ += ran != 0 ? ran : cycles;
@@ -102,7 +104,11 @@ int HeadlessRunner::Run() {
 
     const auto start = std::chrono::steady_clock::now();
     FireDueEvents();
-    while (cyclesDone_ < options_.cycles && !host_->TerminateRequested()) {
+    while (cyclesDone_ < options_.cycles && !host_->TerminateRequested() && !endRequested_) {
+        if (std::any_of(features_.begin(), features_.end(), [this](auto& f) { return f->HoldsRun(*this); })) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            continue;
+        }
         uint64_t next = std::min(options_.cycles, cyclesDone_ + static_cast<uint64_t>(SliceCycles));
         for (const Event& e : events_) next = std::min(next, std::max(e.cycle, cyclesDone_ + 1));
         RunChunk(next - cyclesDone_);
@@ -136,5 +142,5 @@ int HeadlessRunner::Run() {
                     static_cast<unsigned long long>(cyclesDone_),
                     static_cast<double>(cyclesDone_) / static_cast<double>(CyclesPerFrame), seconds, mhz);
     }
-    return ok ? 0 : 1;
+    return ok ? endStatus_ : 1;
 }

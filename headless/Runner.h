@@ -42,6 +42,9 @@ public:
     // After the last chunk, before shutdown; false (with a message printed)
     // makes the run fail.
     virtual bool OnFinish(class HeadlessRunner&) { return true; }
+    // True while the run must wait instead of running (a debugger holds the
+    // machine); the runner sleeps briefly and asks again.
+    virtual bool HoldsRun(class HeadlessRunner&) { return false; }
 };
 
 struct RunOptions {
@@ -69,6 +72,14 @@ public:
     // a feature), 2 a fatal box at start-up (no dumps written).
     int Run();
 
+    // Ends the run after the current chunk, as if its length were reached:
+    // the finish (dumps, pictures, sound) happens as usual, and the exit
+    // status is `status` unless the finish fails.
+    void EndRun(int status) {
+        endRequested_ = true;
+        endStatus_ = status;
+    }
+
     ::Machine& Machine() { return *machine_; }
     HeadlessHost& Host() { return *host_; }
     DiagLog& Log() { return *log_; }
@@ -91,4 +102,6 @@ private:
     std::unique_ptr<::Machine> machine_;
     std::unique_ptr<DiagLog> log_;
     uint64_t cyclesDone_ = 0;
+    bool endRequested_ = false;
+    int endStatus_ = 0;
 };

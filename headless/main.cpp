@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "diag/Diag.h"
+#include "headless/DebugFeature.h"
 #include "headless/Options.h"
 #include "headless/Runner.h"
 
@@ -40,7 +41,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> logLists;
     std::string answer = "no";
 
-    app.add_option("--frames", frames, "Frames to run (319,488 T-states each)")
+    auto* framesOption = app.add_option("--frames", frames, "Frames to run (319,488 T-states each)")
         ->check(WholeNumber())
         ->capture_default_str();
     auto* cyclesOption =
@@ -66,6 +67,8 @@ int main(int argc, char** argv) {
     app.set_version_flag("--version", "vexa-headless " VEXA_VERSION);
     FeatureOptions features;
     AddFeatureOptions(app, features);
+    DebugOptions debugOptions;
+    AddDebugOptions(app, debugOptions);
 
     try {
         app.parse(argc, argv);
@@ -101,7 +104,12 @@ int main(int argc, char** argv) {
         }
     }
 
+    // A GDB client decides how long a run lasts unless a length was given.
+    if (DebugRunIsOpenEnded(debugOptions) && !framesOption->count() && !cyclesOption->count())
+        options.cycles = UINT64_MAX;
+
     HeadlessRunner runner(options);
     if (!InstallFeatures(runner, features)) return 64;
+    if (!InstallDebugFeature(runner, debugOptions)) return 64;
     return runner.Run();
 }

@@ -9,6 +9,7 @@ packages=(
   libcli11-dev libpng-dev libsdl2-dev libsndfile1-dev zlib1g-dev libz80ex-dev
   qt6-base-dev libgl-dev
   z80asm
+  pasmo sdcc clang libclang-rt-dev
   xvfb xdotool x11-utils imagemagick
   desktop-file-utils appstream
 )

@@ -109,7 +109,8 @@ TEST_F(Ports, MaskableInterruptsNeedTheMasterBitAndIff1) {
 
 TEST_F(Ports, BreakpointEndsTheRunAfterThatInstruction) {
     // Three NOPs; the breakpoint is the address after the first.
-    b.BreakpointAddress = 0x8001;
+    int id = 0;
+    f.machine().EditDebug([&](Debugger& d) { id = d.AddBreakpoint(0x8001, {}, nullptr); });
     b.WriteMem(0x8000, 0x00);
     b.WriteMem(0x8001, 0x00);
     b.WriteMem(0x8002, 0x00);
@@ -122,7 +123,7 @@ TEST_F(Ports, BreakpointEndsTheRunAfterThatInstruction) {
     EXPECT_EQ(f.host().screenRepaints, 1);
 
     // The next run goes on from there (and stops again only when it comes back).
-    b.BreakpointAddress = -1;
+    f.machine().EditDebug([&](Debugger& d) { d.RemoveBreakpoint(id); });
     b.CycleBudget = 8;
     EXPECT_EQ(b.Run(), 1);
     EXPECT_EQ(b.GetPC(), 0x8003u);

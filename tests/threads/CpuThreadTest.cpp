@@ -84,20 +84,25 @@ TEST(CpuThread, RegisterSnapshotsAreWholeWhileTheMachineRuns) {
 TEST(CpuThread, BreakpointStopsTheThreadUntilResumed) {
     RunningMachine m;
     Machine& b = m.machine();
-    b.BreakpointAddress().store(0x0007);
+    int id = 0;
+    b.EditDebug([&](Debugger& d) { id = d.AddBreakpoint(0x0007, {}, nullptr); });
     for (int round = 0; round < 3; ++round) {
-        ASSERT_TRUE(WaitUntil([&] { return b.TakeBreakpointStop(); })) << round;
+        ASSERT_TRUE(WaitUntil([&] { return b.StopSerial() == static_cast<uint64_t>(round + 1); })) << round;
         const unsigned slices = b.CpuThread()->SliceCount();
         b.PauseCpu(); // waits for the thread to park
         b.ResumeCpu();
         EXPECT_TRUE(b.IsCpuHeld());
+        EXPECT_TRUE(b.IsDebugHeld());
         EXPECT_EQ(b.RegisterSnapshot().PC, 7u);
+        EXPECT_EQ(b.LastStop().reason, StopReason::Breakpoint);
         std::this_thread::sleep_for(40ms);
         EXPECT_EQ(b.CpuThread()->SliceCount(), slices);
-        EXPECT_FALSE(b.TakeBreakpointStop());
-        b.ResumeCpu(); // lets go of the breakpoint's pause
+        EXPECT_EQ(b.StopSerial(), static_cast<uint64_t>(round + 1));
+        EXPECT_TRUE(b.DebugContinue()); // lets go of the breakpoint's hold
     }
-    b.BreakpointAddress().store(-1);
+    ASSERT_TRUE(WaitUntil([&] { return b.StopSerial() == 4; }));
+    b.EditDebug([&](Debugger& d) { d.RemoveBreakpoint(id); });
+    b.DebugContinue();
     EXPECT_TRUE(WaitUntil([&] { return m.Counter() > 1000; }));
     EXPECT_FALSE(b.IsCpuHeld());
 }

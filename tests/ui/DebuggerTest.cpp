@@ -1,7 +1,11 @@
 // The debugger: stepping with the CPU thread paused, Step Over across a
-// CALL, the breakpoint stopping the machine, the breakpoint field, the
-// memory view and the listing.
+// CALL, Step Out, the breakpoint stopping the machine, the breakpoint field
+// and the lists, watchpoints, register and flag editing, the memory view,
+// the listing with labels, placement and the trace.
 #include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QTabWidget>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -14,6 +18,10 @@
 #include "cpu/CPUThread.h"
 #include "ui/FormDebug.h"
 #include "ui/FormMain.h"
+
+#include <QApplication>
+#include <QWheelEvent>
+#include <filesystem>
 
 using namespace ui_testing;
 
@@ -30,6 +38,15 @@ void StopAndReset() {
 
 unsigned Hex(QLineEdit* edit) { return edit->text().toUInt(nullptr, 16); }
 
+// The breakpoint the Breakpoint field stands for, or -1.
+int FieldBreakpoint() {
+    for (const Breakpoint& bp : VexaMachine.load()->Debug().Breakpoints())
+        if (bp.owner == DebugOwner::Field) return bp.address;
+    return -1;
+}
+
+bool Refused(QLineEdit* edit) { return edit->property("invalid").toBool(); }
+
 } // namespace
 
 class DebuggerTest : public QObject {
@@ -44,6 +61,14 @@ private slots:
     void MemoryViewReachesTheTopOfMemory();
     void ListingReadsBootRomBelow0x200();
     void ClosingTheDebuggerLeavesTheMachineRunning();
+    void ListingShowsLabelsTheCurrentLineAndBreakpoints();
+    void StepOutAndRunToCursor();
+    void RegistersAndFlagsAreEditedWhileStopped();
+    void BreakpointListTakesConditionsAndRefusesBadOnes();
+    void WatchpointStopsAndSaysWhy();
+    void MemoryViewGoesToLabelsEditsAndFinds();
+    void OpensBesideTheMainWindowAndCloseLetsTheMachineRun();
+    void TraceRecordsAndExports();
 
 private:
     std::unique_ptr<Emulator> emu;
@@ -51,6 +76,9 @@ private:
 
 void DebuggerTest::init() {
     emu = std::make_unique<Emulator>("steps");
+    // The labels beside the boot ROM are read at the machine's first boot.
+    std::filesystem::copy_file(testing_support::TestProgram("ui", "steps").replace_extension(".sym"),
+                               emu->Dir() / "rom.sym");
     QVERIFY(emu->Start());
 }
 
@@ -98,7 +126,11 @@ void DebuggerTest::StepOverRunsTheWholeCall() {
     QCOMPARE(int(b->MainRam()[0x4000]), 0);      // and nothing after the CALL did
     QVERIFY(VexaMachine.load()->IsCpuHeld());
     // Step Over's stop does not stay behind as a breakpoint.
-    QCOMPARE(VexaMachine.load()->BreakpointAddress().load(), -1);
+    QVERIFY(VexaMachine.load()->Debug().Breakpoints().empty());
+    // Over an instruction that is no call it is one step.
+    DebugForm->BtnStepOver->click();
+    QVERIFY(!DebugForm->IsRunning());
+    QCOMPARE(DebugForm->EditPC->text(), QString("000D"));
 }
 
 void DebuggerTest::BreakpointStopsTheMachine() {
@@ -107,7 +139,7 @@ void DebuggerTest::BreakpointStopsTheMachine() {
     DebugForm->hide();
     QTest::keyClicks(DebugForm->EditBP, "0010");
     DebugForm->ChkBP->click();
-    QCOMPARE(VexaMachine.load()->BreakpointAddress().load(), 0x10);
+    QCOMPARE(FieldBreakpoint(), 0x10);
     DebugForm->BtnRun->click();
     // The machine reaches the spin loop and stops there; the debugger shows it.
     QVERIFY(WaitFor([] { return !DebugForm->IsRunning(); }));
@@ -126,9 +158,10 @@ void DebuggerTest::BreakpointStopsTheMachine() {
         QCOMPARE(DebugForm->EditPC->text(), QString("0010"));
         QCOMPARE(Hex(DebugForm->EditHL), hl);
     }
+    QCOMPARE(VexaMachine.load()->Debug().Breakpoints()[0].hits, 4u);
     // Without the breakpoint the machine runs on.
     DebugForm->ChkBP->click();
-    QCOMPARE(VexaMachine.load()->BreakpointAddress().load(), -1);
+    QCOMPARE(FieldBreakpoint(), -1);
     DebugForm->BtnRun->click();
     QVERIFY(WaitFor([] { return VexaMachine.load()->RegisterSnapshot().HL > 0x2000; }));
     QVERIFY(DebugForm->IsRunning());
@@ -136,20 +169,28 @@ void DebuggerTest::BreakpointStopsTheMachine() {
 
 void DebuggerTest::BreakpointFieldTakesOnlyHex() {
     QTest::keyClicks(DebugForm->EditBP, "12G4");
+    QVERIFY(Refused(DebugForm->EditBP)); // shown at once, not accepted silently
     DebugForm->ChkBP->click();
-    QCOMPARE(VexaMachine.load()->BreakpointAddress().load(), -1);
+    QCOMPARE(FieldBreakpoint(), -1);
     DebugForm->EditBP->clear();
     DebugForm->ChkBP->setChecked(false);
     QTest::keyClicks(DebugForm->EditBP, "8000");
+    QVERIFY(!Refused(DebugForm->EditBP));
     DebugForm->ChkBP->click();
-    QCOMPARE(VexaMachine.load()->BreakpointAddress().load(), 0x8000);
+    QCOMPARE(FieldBreakpoint(), 0x8000);
     // Editing the text unticks the box and clears the breakpoint.
     QTest::keyClick(DebugForm->EditBP, Qt::Key_Backspace);
     QVERIFY(!DebugForm->ChkBP->isChecked());
-    QCOMPARE(VexaMachine.load()->BreakpointAddress().load(), -1);
-    DebugForm->EditBP->setText(" 10");
+    QCOMPARE(FieldBreakpoint(), -1);
+    DebugForm->EditBP->setText(" 10x");
     DebugForm->ChkBP->click();
-    QCOMPARE(VexaMachine.load()->BreakpointAddress().load(), -1);
+    QCOMPARE(FieldBreakpoint(), -1);
+    // A label is an address too.
+    DebugForm->ChkBP->setChecked(false);
+    DebugForm->EditBP->setText("routine");
+    DebugForm->ChkBP->click();
+    QCOMPARE(FieldBreakpoint(), 0x13);
+    QCOMPARE(VexaMachine.load()->Debug().Breakpoints().size(), size_t(1)); // one entry of the list
 }
 
 void DebuggerTest::MemoryViewReachesTheTopOfMemory() {
@@ -159,11 +200,14 @@ void DebuggerTest::MemoryViewReachesTheTopOfMemory() {
     b->MainRam()[0xFFFF] = 0x99;
     DebugForm->MemoryScroll->setValue(DebugForm->MemoryScroll->maximum());
     QTableWidget* grid = DebugForm->MemoryGrid;
-    QCOMPARE(grid->item(0, 0)->text(), QString("ffc0"));
-    QCOMPARE(grid->item(0, 2)->text(), QString("56"));
-    QCOMPARE(grid->item(0, 9)->text(), QString(".V......"));
-    QCOMPARE(grid->item(7, 0)->text(), QString("fff8"));
-    QCOMPARE(grid->item(7, 8)->text(), QString("99"));
+    // The last position ends at 0xFFFF, however many rows the window holds.
+    const int last = grid->rowCount() - 1;
+    QVERIFY(last >= 7);
+    QCOMPARE(grid->item(last - 7, 0)->text(), QString("ffc0"));
+    QCOMPARE(grid->item(last - 7, 2)->text(), QString("56"));
+    QCOMPARE(grid->item(last - 7, 9)->text(), QString(".V......"));
+    QCOMPARE(grid->item(last, 0)->text(), QString("fff8"));
+    QCOMPARE(grid->item(last, 8)->text(), QString("99"));
     // While stopped, what a step writes shows without scrolling.
     DebugForm->MemoryScroll->setValue(0x4000 / 8);
     for (int i = 0; i < 7; ++i) DebugForm->BtnStep->click(); // through the routine's store
@@ -173,7 +217,7 @@ void DebuggerTest::MemoryViewReachesTheTopOfMemory() {
 void DebuggerTest::ListingReadsBootRomBelow0x200() {
     StopAndReset();
     TVexaBoard* b = emu->Board();
-    QCOMPARE(DebugForm->SourceList->count(), 0); // not following PC yet
+    QVERIFY(DebugForm->SourceList->count() >= 50); // filled when shown, though not following PC
     // RAM is mapped at the bottom of memory, yet the listing reads the boot ROM there.
     QCOMPARE(int(b->BootRom()[0x1FE]), 0); // nop
     QCOMPARE(int(b->BootRom()[0x1FF]), 0); // nop
@@ -184,10 +228,10 @@ void DebuggerTest::ListingReadsBootRomBelow0x200() {
     b->OutPort(0x0B, 0x50);
     b->Regs.PC = 0x1FE;
     VexaMachine.load()->PublishRegisters();
-    DebugForm->TagSourceTrace->setChecked(true);
-    DebugForm->RefreshView();
+    VexaMachine.load()->Debug().Symbols().Clear(); // plain lines only
+    DebugForm->TagSourceTrace->setChecked(true); // refreshes at once
     QListWidget* list = DebugForm->SourceList;
-    QCOMPARE(list->count(), 50);
+    QVERIFY(list->count() >= 50);
     auto expected = [](uint16_t address, std::vector<uint8_t> code) {
         code.resize(4, 0);
         char text[32] = {};
@@ -218,6 +262,202 @@ void DebuggerTest::ClosingTheDebuggerLeavesTheMachineRunning() {
     DebugForm->close();
     QVERIFY(DebugForm->IsRunning());
     QVERIFY(WaitFor([&] { return m->RegisterSnapshot().HL > 0x2000; }));
+}
+
+void DebuggerTest::ListingShowsLabelsTheCurrentLineAndBreakpoints() {
+    StopAndReset();
+    for (int i = 0; i < 3; ++i) DebugForm->BtnStep->click(); // at the call
+    DebugForm->TagSourceTrace->setChecked(true);
+    QListWidget* list = DebugForm->SourceList;
+    QCOMPARE(list->item(0)->text(), QString("0007: call   routine")); // the operand by name
+    QCOMPARE(list->item(1)->text(), QString("after:"));              // a label on a line of its own
+    QCOMPARE(list->item(2)->text(), QString("000a: ld     ($4000),a"));
+    QCOMPARE(DebugForm->ListingAddress(1), -1);
+    QCOMPARE(DebugForm->ListingAddress(2), 0x0A);
+    const QColor current = list->item(0)->background().color();
+    QVERIFY(current != list->item(2)->background().color());
+    // Toggle Breakpoint on a line marks it and adds it to the list.
+    list->setCurrentRow(2);
+    DebugForm->ToggleBreakpointAtCursor();
+    QCOMPARE(VexaMachine.load()->Debug().Breakpoints().size(), size_t(1));
+    QCOMPARE(DebugForm->BreakpointList->rowCount(), 1);
+    QVERIFY(list->item(2)->background().color() != QColor(Qt::white));
+    DebugForm->ToggleBreakpointAtCursor();
+    QVERIFY(VexaMachine.load()->Debug().Breakpoints().empty());
+    // Go to Address: the listing from there, no longer following PC.
+    DebugForm->ShowListingAt(0x66);
+    QVERIFY(!DebugForm->TagSourceTrace->isChecked());
+    QCOMPARE(list->item(0)->text(), QString("nmi:"));
+    // A halted CPU says so.
+    emu->Board()->MainRam()[0x4100] = 0x76; // halt
+    Z80Registers r = VexaMachine.load()->Board().Regs;
+    r.PC = 0x4100;
+    VexaMachine.load()->SetRegisters(r);
+    DebugForm->BtnStep->click();
+    DebugForm->TagSourceTrace->setChecked(true);
+    QVERIFY(list->item(0)->text().endsWith("; halted"));
+    QVERIFY(DebugForm->LblStop->text().contains("halted"));
+}
+
+void DebuggerTest::StepOutAndRunToCursor() {
+    StopAndReset();
+    for (int i = 0; i < 5; ++i) DebugForm->BtnStep->click(); // into routine, past ld a,0x5A
+    QCOMPARE(DebugForm->EditPC->text(), QString("0015"));
+    DebugForm->BtnStepOut->click();
+    QVERIFY(WaitFor([] { return !DebugForm->IsRunning(); }));
+    QCOMPARE(DebugForm->EditPC->text(), QString("000A"));
+    QCOMPARE(DebugForm->EditSP->text(), QString("F000"));
+    QVERIFY(DebugForm->LblStop->text().startsWith("Returned to 0x000a (after)"));
+    // Run to Cursor on spin.
+    DebugForm->ShowListingAt(0x10);
+    DebugForm->SourceList->setCurrentRow(1); // "0010: inc hl" under the "spin:" line
+    QCOMPARE(DebugForm->ListingAddress(1), 0x10);
+    DebugForm->RunToCursor();
+    QVERIFY(WaitFor([] { return !DebugForm->IsRunning(); }));
+    QCOMPARE(DebugForm->EditPC->text(), QString("0010"));
+    QCOMPARE(Hex(DebugForm->EditHL), 0x1234u);
+}
+
+void DebuggerTest::RegistersAndFlagsAreEditedWhileStopped() {
+    StopAndReset();
+    Machine* m = VexaMachine.load();
+    DebugForm->EditHL->selectAll();
+    QTest::keyClicks(DebugForm->EditHL, "BEEF");
+    QTest::keyClick(DebugForm->EditHL, Qt::Key_Return);
+    QCOMPARE(m->Board().Regs.HL, 0xBEEFu);
+    DebugForm->EditPC->selectAll();
+    QTest::keyClicks(DebugForm->EditPC, "0013");
+    QTest::keyClick(DebugForm->EditPC, Qt::Key_Return);
+    DebugForm->BtnStep->click(); // ld a,0x5A from the routine
+    QCOMPARE(DebugForm->EditPC->text(), QString("0015"));
+    // An incomplete value is refused, visibly, and not written.
+    DebugForm->EditDE->setText("12");
+    emit DebugForm->EditDE->textEdited("12");
+    QVERIFY(Refused(DebugForm->EditDE));
+    emit DebugForm->EditDE->editingFinished();
+    QCOMPARE(m->Board().Regs.DE & 0xFFFF, 0u);
+    // Flags: Z on, then C on in the alternate set.
+    DebugForm->FlagsPri[1]->click();
+    QCOMPARE(m->Board().Regs.AF & 0x40, 0x40u);
+    DebugForm->FlagsAlt[7]->click();
+    QCOMPARE(m->Board().Regs.AFAlt & 0x01, 0x01u);
+    // While running the fields take nothing.
+    DebugForm->BtnRun->click();
+    QVERIFY(DebugForm->EditHL->isReadOnly());
+}
+
+void DebuggerTest::BreakpointListTakesConditionsAndRefusesBadOnes() {
+    StopAndReset();
+    Machine* m = VexaMachine.load();
+    DebugForm->EditNewBP->setText("spin");
+    DebugForm->EditNewBPCondition->setText("HL == 1236 && (SP) != 0 ||");
+    DebugForm->BtnAddBP->click();
+    QVERIFY(m->Debug().Breakpoints().empty());
+    QCOMPARE(DebugForm->LblListError->text(), QString("Condition: column 27: expected a value"));
+    DebugForm->EditNewBPCondition->setText("HL == 1236");
+    DebugForm->BtnAddBP->click();
+    QCOMPARE(DebugForm->BreakpointList->rowCount(), 1);
+    QCOMPARE(DebugForm->BreakpointList->item(0, 1)->text(), QString("0010 spin"));
+    QCOMPARE(DebugForm->BreakpointList->item(0, 2)->text(), QString("HL == 1236"));
+    DebugForm->BtnRun->click();
+    QVERIFY(WaitFor([] { return !DebugForm->IsRunning(); }));
+    QCOMPARE(Hex(DebugForm->EditHL), 0x1236u);
+    QCOMPARE(DebugForm->BreakpointList->item(0, 3)->text(), QString("1"));
+    // The box in the first column disables it.
+    DebugForm->BreakpointList->item(0, 0)->setCheckState(Qt::Unchecked);
+    QVERIFY(!m->Debug().Breakpoints()[0].enabled);
+    DebugForm->BreakpointList->selectRow(0);
+    DebugForm->BtnRemoveBP->click();
+    QCOMPARE(DebugForm->BreakpointList->rowCount(), 0);
+}
+
+void DebuggerTest::WatchpointStopsAndSaysWhy() {
+    StopAndReset();
+    DebugForm->Tabs->setCurrentIndex(2);
+    DebugForm->EditWatchFrom->setText("4001");
+    DebugForm->EditWatchCondition->setText("value == 5a");
+    DebugForm->BtnAddWatch->click();
+    QCOMPARE(DebugForm->WatchList->rowCount(), 1);
+    DebugForm->BtnRun->click();
+    QVERIFY(WaitFor([] { return !DebugForm->IsRunning(); }));
+    QCOMPARE(DebugForm->EditPC->text(), QString("0018")); // after ld (0x4001),a
+    QVERIFY(DebugForm->LblStop->text().contains("write of 0x5a to 0x4001 by the instruction at 0x0015 (routine+2)"));
+    QCOMPARE(DebugForm->WatchList->item(0, 6)->text(), QString("1"));
+    // A port watchpoint with an empty access set is refused.
+    DebugForm->CmbWatchKind->setCurrentIndex(1);
+    DebugForm->EditWatchFrom->setText("30");
+    DebugForm->ChkWatchWrite->setChecked(false);
+    DebugForm->BtnAddWatch->click();
+    QCOMPARE(DebugForm->WatchList->rowCount(), 1);
+    QVERIFY(!DebugForm->LblListError->text().isEmpty());
+}
+
+void DebuggerTest::MemoryViewGoesToLabelsEditsAndFinds() {
+    StopAndReset();
+    TVexaBoard* b = emu->Board();
+    QTableWidget* grid = DebugForm->MemoryGrid;
+    DebugForm->EditMemGoto->setText("nmi");
+    emit DebugForm->EditMemGoto->returnPressed();
+    QCOMPARE(grid->item(0, 0)->text(), QString("0060"));
+    // Typing over a byte while stopped writes it.
+    DebugForm->ShowMemoryAt(0x4000);
+    grid->item(0, 3)->setText("a5");
+    QCOMPARE(int(b->MainRam()[0x4002]), 0xA5);
+    QCOMPARE(grid->item(0, 3)->text(), QString("a5"));
+    // Find text and bytes.
+    for (int i = 0; i < 5; ++i) b->MainRam()[0x5123 + i] = static_cast<uint8_t>("VEXA!"[i]);
+    DebugForm->EditMemFind->setText("\"VEXA\"");
+    emit DebugForm->EditMemFind->returnPressed();
+    QCOMPARE(DebugForm->LblMemory->text(), QString("Found at 5123"));
+    DebugForm->EditMemFind->setText("45 58 41 21");
+    emit DebugForm->EditMemFind->returnPressed();
+    QCOMPARE(DebugForm->LblMemory->text(), QString("Found at 5124"));
+    DebugForm->EditMemFind->setText("4G");
+    emit DebugForm->EditMemFind->returnPressed();
+    QVERIFY(Refused(DebugForm->EditMemFind));
+    // The wheel scrolls; as many rows as the window holds.
+    const int before = DebugForm->MemoryScroll->value();
+    QWheelEvent wheel(QPointF(5, 5), grid->viewport()->mapToGlobal(QPoint(5, 5)), QPoint(), QPoint(0, -120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(grid->viewport(), &wheel);
+    QCOMPARE(DebugForm->MemoryScroll->value(), before + 3);
+    const int rows = grid->rowCount();
+    DebugForm->resize(DebugForm->width(), DebugForm->height() + 200);
+    QVERIFY(WaitFor([&] { return grid->rowCount() > rows; }));
+    DebugForm->MemoryScroll->setValue(DebugForm->MemoryScroll->maximum());
+    QCOMPARE(grid->item(grid->rowCount() - 1, 0)->text(), QString("fff8"));
+}
+
+void DebuggerTest::OpensBesideTheMainWindowAndCloseLetsTheMachineRun() {
+    // Beside the main window where the screen has room, else at its edge.
+    const QRect room = MainForm->QWidget::screen()->availableGeometry();
+    MainForm->move(room.topLeft());
+    DebugForm->PlaceBesideMainWindow();
+    const QRect main = MainForm->frameGeometry(), debug = DebugForm->frameGeometry();
+    if (room.width() >= main.width() + DebugForm->minimumWidth()) QVERIFY(!debug.intersects(main));
+    else QCOMPARE(debug.right(), room.right());
+    StopAndReset();
+    QVERIFY(VexaMachine.load()->IsDebugHeld());
+    DebugForm->close();
+    QVERIFY(DebugForm->IsRunning());
+    QVERIFY(!VexaMachine.load()->IsDebugHeld());
+    QVERIFY(WaitFor([] { return VexaMachine.load()->RegisterSnapshot().PC >= 0x10; }));
+}
+
+void DebuggerTest::TraceRecordsAndExports() {
+    StopAndReset();
+    DebugForm->BtnTrace->click();
+    QVERIFY(VexaMachine.load()->Debug().TraceOn());
+    for (int i = 0; i < 5; ++i) DebugForm->BtnStep->click();
+    QVERIFY(DebugForm->LblTrace->text().startsWith("5 instructions recorded"));
+    const std::string path = (emu->Dir() / "t.txt").string();
+    std::string error;
+    QVERIFY(ExportTrace(VexaMachine.load()->Debug().Trace(), &VexaMachine.load()->Debug().Symbols(), path, &error));
+    const std::string text = testing_support::ReadFileText(path);
+    QVERIFY(text.find("call   routine") != std::string::npos);
+    QVERIFY(text.find("routine:\n") != std::string::npos);
+    DebugForm->BtnTrace->click();
+    QVERIFY(!VexaMachine.load()->Debug().TraceOn());
 }
 
 QTEST_MAIN(DebuggerTest)

@@ -1,0 +1,2 @@
+; The example test program exactly as roms/examples ships it.
+            include "unittest.asm"
