@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <vector>
 
 #include "audio/AudioOutput.h"
 #include "audio/ChannelFifo.h"
@@ -16,6 +17,12 @@ public:
     // Consumer side: fills `frames` interleaved left/right frames, saturating
     // the sums; a channel that runs dry contributes silence. Never allocates.
     void Mix(int16_t* stereo, size_t frames);
+
+protected:
+    // The queues' contents, for outputs whose queues are part of a save state.
+    void SaveFifos(StateWriter& w) const;
+    bool ReadFifos(StateReader& r, std::array<std::vector<int16_t>, ChannelCount>& out) const;
+    void RestoreFifos(const std::array<std::vector<int16_t>, ChannelCount>& samples);
 
 private:
     std::array<ChannelFifo, ChannelCount> fifos_;

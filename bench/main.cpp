@@ -12,6 +12,7 @@
 
 #include "audio/AudioOutput.h"
 #include "board/Machine.h"
+#include "host/ZstdCompressor.h"
 #include "cpu/Z80.h"
 #include "host/Host.h"
 #include "video/Vexavideo.h"
@@ -99,7 +100,8 @@ struct Scenario {
     std::function<void(TVexaBoard&)> setup;
 };
 
-void BenchMachine(uint64_t tstates, const std::vector<Scenario>& scenarios) {
+// rewind: keep the rewind ring as the window does when it is switched on.
+void BenchMachine(uint64_t tstates, const std::vector<Scenario>& scenarios, bool rewind) {
     namespace fs = std::filesystem;
     const std::vector<uint8_t> workload = LoadWorkload();
     const fs::path dir = fs::temp_directory_path() / ("vexa-bench-" + std::to_string(::getpid()));
@@ -112,8 +114,11 @@ void BenchMachine(uint64_t tstates, const std::vector<Scenario>& scenarios) {
     SilentHost host;
     MachineOptions options;
     options.folder = dir.string();
+    const std::unique_ptr<StateCompressor> compressor = MakeZstdCompressor();
+    options.compressor = compressor.get();
     for (const Scenario& scenario : scenarios) {
         auto machine = std::make_unique<Machine>(&host, options);
+        if (rewind) machine->SetRewind(true);
         TVexaBoard& board = machine->Board();
         std::memcpy(board.MainRam() + WorkloadAddress, workload.data(), workload.size());
         scenario.setup(board);
@@ -124,7 +129,11 @@ void BenchMachine(uint64_t tstates, const std::vector<Scenario>& scenarios) {
             machine->RunSlice();
             executed = board.EmulatedCycles() - first;
         }
+        if (rewind) machine->DrainRewind(); // what is still being packed counts too
         Report(scenario.name, executed, Seconds(start));
+        if (rewind)
+            std::printf("  rewind: %zu snapshots, %.1f MB, %.1f emulated seconds\n", machine->RewindCount(),
+                        static_cast<double>(machine->RewindBytes()) / (1 << 20), machine->RewindSpan());
     }
     fs::remove_all(dir);
 }
@@ -224,10 +233,11 @@ std::vector<Scenario> MachineScenarios() {
 int main(int argc, char** argv) {
     const std::string what = argc > 1 ? argv[1] : "all";
     const uint64_t tstates = argc > 2 ? std::stoull(argv[2]) : 2'000'000'000ull;
+    const bool rewind = argc > 3 && std::string(argv[3]) == "rewind";
     if (what == "cpu" || what == "all") BenchCpu(tstates);
-    if (what == "machine" || what == "all") BenchMachine(tstates / 2, MachineScenarios());
+    if (what == "machine" || what == "all") BenchMachine(tstates / 2, MachineScenarios(), rewind);
     if (what != "cpu" && what != "machine" && what != "all") {
-        std::fprintf(stderr, "usage: vexa-bench [cpu|machine|all] [T-states]\n");
+        std::fprintf(stderr, "usage: vexa-bench [cpu|machine|all] [T-states] [rewind]\n");
         return 64;
     }
     return 0;

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "board/Config.h"
+#include "board/Rewind.h"
 #include "devices/Vexapic.h"
 #include "devices/Vexasdmmccard.h"
 #include "host/Files.h"
@@ -71,8 +72,11 @@ uint32_t Machine::NextRefresh() {
 void Machine::RunSlice() {
     board->TakeBreakpointHit(); // a debugger step may have left it set
     const uint64_t before = board->EmulatedCycles();
-    board->RunFor(SliceCycles, SliceCycles >> 4);
+    const int pace = slicePace.load(std::memory_order_relaxed);
+    board->RunFor(pace, pace >> 4);
     CpuCycleCount.fetch_add(static_cast<uint32_t>(board->EmulatedCycles() - before), std::memory_order_relaxed);
+    cyclesRun.store(board->EmulatedCycles(), std::memory_order_relaxed);
+    if (rewindOn && board->EmulatedCycles() >= nextRewindAt) [[unlikely]] TakeRewindSnapshot();
     PublishRegisters();
     // A breakpoint stops the machine, not just the slice: the CPU thread asks
     // to be paused before its next pass, and whoever takes the stop (the
@@ -90,6 +94,8 @@ uint64_t Machine::RunCycles(uint64_t cycles) {
     board->RunFor(budget, budget >> 4);
     const uint64_t ran = board->EmulatedCycles() - before;
     CpuCycleCount.fetch_add(static_cast<uint32_t>(ran), std::memory_order_relaxed);
+    cyclesRun.store(board->EmulatedCycles(), std::memory_order_relaxed);
+    if (rewindOn && board->EmulatedCycles() >= nextRewindAt) [[unlikely]] TakeRewindSnapshot();
     PublishRegisters();
     return ran;
 }

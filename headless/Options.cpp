@@ -4,6 +4,7 @@
 
 #include "headless/Runner.h"
 #include "headless/ScreenshotFeature.h"
+#include "headless/StateFeature.h"
 #include "headless/WavFeature.h"
 
 void AddFeatureOptions(CLI::App& app, FeatureOptions& options) {
@@ -16,6 +17,9 @@ void AddFeatureOptions(CLI::App& app, FeatureOptions& options) {
                    "Also write the picture every N frames, numbered after the --screenshot name "
                    "(screenshot.png when there is none)")
         ->check(CLI::PositiveNumber);
+    app.add_option("--save-state", options.saveStates,
+                   "FILE@FRAME: write a save state once FRAME frames have run (FILE alone: at the end of the run; "
+                   "repeatable)");
 }
 
 bool InstallFeatures(HeadlessRunner& runner, const FeatureOptions& options) {
@@ -29,5 +33,14 @@ bool InstallFeatures(HeadlessRunner& runner, const FeatureOptions& options) {
     }
     if (!options.screenshot.empty() || options.screenshotEvery != 0)
         runner.AddFeature(MakeScreenshotFeature(options.screenshot, options.screenshotEvery));
+    for (const std::string& spec : options.saveStates) {
+        std::string error;
+        auto feature = MakeSaveStateFeature(spec, &error);
+        if (!feature) {
+            std::fprintf(stderr, "--save-state: %s: %s\n", spec.c_str(), error.c_str());
+            return false;
+        }
+        runner.AddFeature(std::move(feature));
+    }
     return InstallKeyEvents(runner, options.keys);
 }

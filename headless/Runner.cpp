@@ -9,6 +9,7 @@
 #include "board/Machine.h"
 #include "diag/DiagLog.h"
 #include "headless/HeadlessHost.h"
+#include "host/ZstdCompressor.h"
 
 HeadlessRunner::HeadlessRunner(RunOptions options) : options_(std::move(options)) {}
 
@@ -48,6 +49,8 @@ int HeadlessRunner::Run() {
     for (auto& feature : features_) feature->OnBeforeBoard(*this);
     MachineOptions machineOptions;
     machineOptions.randomSeed = options_.seed;
+    compressor_ = MakeZstdCompressor();
+    machineOptions.compressor = compressor_.get();
     machine_ = std::make_unique<::Machine>(host_.get(), machineOptions);
     if (host_->TerminateRequested()) return 2;
 
@@ -62,10 +65,25 @@ int HeadlessRunner::Run() {
     for (int type : options_.filters) log_->SetFilter(type, true);
     machine_->Diag().Connect(log_.get());
 
+    if (!options_.loadState.empty()) {
+        std::string error;
+        const ::Machine::StateLoad loaded = machine_->LoadStateFile(options_.loadState, &error);
+        if (loaded != ::Machine::StateLoad::Loaded) {
+            std::fprintf(stderr, "Cannot load the state file %s: %s\n", options_.loadState.c_str(), error.c_str());
+            return 2;
+        }
+        cyclesDone_ = machine_->Board().EmulatedCycles();
+        startFrame_ = cyclesDone_ / CyclesPerFrame;
+        options_.cycles += startFrame_ * CyclesPerFrame;
+    }
+
     for (uint64_t frame : options_.nmiFrames)
         At(frame * CyclesPerFrame, [](::Machine& m) { m.Board().RequestNmi(); });
     for (uint64_t frame : options_.resetFrames) At(frame * CyclesPerFrame, [](::Machine& m) { m.ColdBoot(); });
     for (auto& feature : features_) feature->OnStart(*this);
+    // What was due up to a loaded state has happened already, inside it.
+    if (!options_.loadState.empty())
+        std::erase_if(events_, [this](const Event& e) { return e.cycle <= cyclesDone_; });
 
     const auto start = std::chrono::steady_clock::now();
     FireDueEvents();
@@ -75,6 +93,7 @@ int HeadlessRunner::Run() {
         RunChunk(next - cyclesDone_);
         for (auto& feature : features_) feature->OnProgress(*this, cyclesDone_);
         FireDueEvents();
+        for (auto& feature : features_) feature->OnAfterEvents(*this, cyclesDone_);
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (host_->TerminateRequested()) return 2;
@@ -98,10 +117,11 @@ int HeadlessRunner::Run() {
         ok = false;
     }
     if (!options_.quiet) {
-        const double mhz = seconds > 0 ? static_cast<double>(cyclesDone_) / seconds / 1e6 : 0.0;
+        const uint64_t ran = cyclesDone_ - startFrame_ * CyclesPerFrame;
+        const double mhz = seconds > 0 ? static_cast<double>(ran) / seconds / 1e6 : 0.0;
         std::printf("T-states: %llu, frames: %.2f, host seconds: %.3f, emulated MHz: %.1f\n",
-                    static_cast<unsigned long long>(cyclesDone_),
-                    static_cast<double>(cyclesDone_) / static_cast<double>(CyclesPerFrame), seconds, mhz);
+                    static_cast<unsigned long long>(ran),
+                    static_cast<double>(ran) / static_cast<double>(CyclesPerFrame), seconds, mhz);
     }
     return ok ? 0 : 1;
 }

@@ -61,7 +61,11 @@ public:
         runner.Host().SetAudioOutput(std::move(capture));
     }
 
-    void OnStart(HeadlessRunner& runner) override { baseCount_ = BoardClock(runner); }
+    // After a loaded state the clock goes on from the state's own.
+    void OnStart(HeadlessRunner& runner) override {
+        baseCycles_ = runner.CyclesDone();
+        baseCount_ = BoardClock(runner);
+    }
 
     void OnProgress(HeadlessRunner& runner, uint64_t cyclesDone) override {
         baseCycles_ = cyclesDone;

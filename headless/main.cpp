@@ -51,6 +51,9 @@ int main(int argc, char** argv) {
         ->check(CLI::IsMember({"yes", "no", "cancel"}))
         ->capture_default_str();
     app.add_flag("--quiet", options.quiet, "No summary line");
+    app.add_option("--load-state", options.loadState,
+                   "Start from this save state instead of the cold boot; --frames then counts on from the "
+                   "state's frame, and @FRAME points before it are skipped");
     FeatureOptions features;
     AddFeatureOptions(app, features);
 
