@@ -48,6 +48,9 @@ void SDLCALL SdlAudioOutput::Callback(void* userdata, Uint8* stream, int len) {
 }
 
 std::unique_ptr<AudioOutput> OpenHostAudioOutput() {
+    // The audio subsystem brings SDL's event loop, which would swallow SIGINT
+    // and SIGTERM: Ctrl+C and a logout could no longer end the program.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return std::make_unique<NullAudioOutput>();
     auto output = std::make_unique<SdlAudioOutput>(); // quits the subsystem again when dropped
     if (!output->Open()) return std::make_unique<NullAudioOutput>();

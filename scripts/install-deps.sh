@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev libgl-dev
   z80asm
   xvfb xdotool x11-utils imagemagick
+  desktop-file-utils appstream
 )
 
 missing=()

@@ -6,39 +6,19 @@ set -euo pipefail
 vexa=$1
 rom=$2
 
-work=$(mktemp -d)
-xvfb_pid=""
-vexa_pid=""
-cleanup() {
-  [ -n "$vexa_pid" ] && kill "$vexa_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/../../../scripts/lib/xsession.sh"
+x_session_start
 fail() { echo "FAIL: $*" >&2; [ -f "$work/vexa.log" ] && cat "$work/vexa.log" >&2; exit 1; }
 
 cp "$rom" "$work/rom.bin"
 printf 'bootrom rom.bin\n' > "$work/config.txt"
 
-# A display of our own: the server picks a free number and writes it to fd 3.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$work/display")"
-unset QT_QPA_PLATFORM
-
 cd "$work"
 "$vexa" > vexa.log 2>&1 &
 vexa_pid=$!
-wid=""
-for _ in $(seq 100); do
-  wid=$(xdotool search --name '^Vexa Z80 Board Emulator$' 2>/dev/null | head -n1 || true)
-  [ -n "$wid" ] && break
-  sleep 0.1
-done
+wid=$(x_window '^Vexa Z80 Board Emulator$') || true
 [ -n "$wid" ] || fail "the main window did not appear"
-xdotool windowfocus --sync "$wid" 2>/dev/null || xdotool windowfocus "$wid"
+x_focus "$wid"
 sleep 1.5 # the first speed figures come after half a second
 
 pixel() { convert "$1" -format "%[fx:int(255*p{$2,$3}.r)],%[fx:int(255*p{$2,$3}.g)],%[fx:int(255*p{$2,$3}.b)]" info:; }

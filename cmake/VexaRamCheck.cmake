@@ -1,0 +1,28 @@
+# Runs vexa-headless in FOLDER for FRAMES frames (typing TYPE), then checks
+# the memory dump main.ram against EXPECT (a list of <hex address>=<hex bytes>).
+# Used by vexa_add_ram_test; fails with the bytes found when they differ.
+file(REMOVE "${FOLDER}/main.ram")
+execute_process(COMMAND "${HEADLESS}" --frames "${FRAMES}" ${TYPE} --quiet
+  WORKING_DIRECTORY "${FOLDER}" RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "vexa-headless ended with status ${status}")
+endif()
+set(failed FALSE)
+foreach(check ${EXPECT})
+  if(NOT check MATCHES "^([0-9A-Fa-f]+)=(([0-9A-Fa-f][0-9A-Fa-f])+)$")
+    message(FATAL_ERROR "EXPECT ${check}: write <hex address>=<hex bytes>")
+  endif()
+  math(EXPR offset "0x${CMAKE_MATCH_1}")
+  string(TOLOWER "${CMAKE_MATCH_2}" want)
+  string(LENGTH "${want}" digits)
+  math(EXPR count "${digits} / 2")
+  file(READ "${FOLDER}/main.ram" got OFFSET ${offset} LIMIT ${count} HEX)
+  if(NOT got STREQUAL want)
+    message(SEND_ERROR "main.ram at ${CMAKE_MATCH_1}: expected ${want}, found ${got}")
+    set(failed TRUE)
+  endif()
+endforeach()
+if(failed)
+  message(FATAL_ERROR "the program did not leave the expected bytes")
+endif()
+message(STATUS "main.ram holds the expected bytes")
