@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+class AudioTap;
 class StateWriter;
 class StateReader;
 
@@ -33,6 +34,10 @@ public:
     virtual void SaveQueue(StateWriter&) {}
     // `r` is null when the state holds no queue. False leaves the output as it was.
     virtual bool LoadQueue(StateReader*) { return true; }
+
+    // Recording: a device that mixes copies what it plays into the tap (null
+    // stops it). Any thread; the tap must outlive its use.
+    virtual void SetTap(AudioTap*) {}
 };
 
 // No sound device: every channel is silent, and nothing is an error.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "audio/AudioTap.h"
 #include "board/StateIO.h"
 
 uint32_t MixingAudioOutput::QueuedBytes(int channel) {
@@ -15,6 +16,7 @@ void MixingAudioOutput::Push(int channel, const int16_t* samples, size_t bytes) 
 }
 
 void MixingAudioOutput::Mix(int16_t* stereo, size_t frames) {
+    AudioTap* tap = tap_.load(std::memory_order_acquire);
     constexpr size_t Block = 256;
     int32_t sums[Block * 2];
     while (frames > 0) {
@@ -25,6 +27,7 @@ void MixingAudioOutput::Mix(int16_t* stereo, size_t frames) {
             fifos_[static_cast<size_t>(channel)].AddTo(sums + ((channel & 1) ? 0 : 1), 2, n);
         for (size_t i = 0; i < n * 2; ++i)
             stereo[i] = static_cast<int16_t>(std::clamp(sums[i], -32768, 32767));
+        if (tap) tap->Write(stereo, n);
         stereo += n * 2;
         frames -= n;
     }

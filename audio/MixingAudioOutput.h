@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <vector>
 
 #include "audio/AudioOutput.h"
@@ -17,6 +18,7 @@ public:
     // Consumer side: fills `frames` interleaved left/right frames, saturating
     // the sums; a channel that runs dry contributes silence. Never allocates.
     void Mix(int16_t* stereo, size_t frames);
+    void SetTap(AudioTap* tap) override { tap_.store(tap, std::memory_order_release); }
 
 protected:
     // The queues' contents, for outputs whose queues are part of a save state.
@@ -26,4 +28,5 @@ protected:
 
 private:
     std::array<ChannelFifo, ChannelCount> fifos_;
+    std::atomic<AudioTap*> tap_{nullptr};
 };

@@ -172,7 +172,7 @@ public:
     // nothing costs. UI thread (the CPU thread is parked while it changes).
     void SetRewind(bool on, unsigned intervalFrames = DefaultRewindInterval, size_t budgetBytes = 64u << 20);
     static constexpr unsigned DefaultRewindInterval = 10;
-    // The most of the CPU thread's time snapshots may take.
+    // The most of the CPU thread's time snapshots may take when it runs flat out.
     static constexpr double RewindShare = 0.04;
     bool RewindEnabled() const { return rewindOn; }
     // Goes back to the newest snapshot and drops it; false when none is left.
@@ -223,7 +223,7 @@ private:
     uint64_t nextRewindAt = 0;
     std::unique_ptr<class Rewinder> rewind;
     std::vector<uint8_t> rewindScratch; // the CPU thread's capture buffer
-    double rewindNotBefore = 0.0; // the CPU thread's processor time before which no snapshot is taken
+    double rewindNotBefore = 0.0; // host seconds before which no snapshot is taken
 
     // Save states.
     bool ApplySections(const std::vector<uint8_t>& payload, std::string* error, bool verify);

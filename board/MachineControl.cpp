@@ -2,7 +2,7 @@
 // fast-forward and rewind. Pacing belongs to the CPU thread; the display
 // thread and the sound cope with whatever pace it keeps.
 #include <algorithm>
-#include <time.h>
+#include <chrono>
 
 #include "audio/Vexaaudio.h"
 #include "board/Machine.h"
@@ -11,10 +11,8 @@
 #include "video/Vexavideo.h"
 
 namespace {
-double ThreadCpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+double HostSeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 } // namespace
 
@@ -44,13 +42,16 @@ void Machine::AdvanceFrame() {
     ResumeCpu();
 }
 
+// Faster than the automatic pace the sound could only fall behind or pile
+// up, so it is muted (the channels play on silently in emulated time).
 void Machine::SetSlicePace(int cycles) {
     slicePace.store(std::clamp(cycles, MinSlicePace, MaxSlicePace), std::memory_order_relaxed);
+    board->Audio()->SetMuted(IsFastForward() || SlicePace() > SliceCycles);
 }
 
 void Machine::SetFastForward(bool on) {
     fastForward.store(on, std::memory_order_relaxed);
-    board->Audio()->SetMuted(on);
+    board->Audio()->SetMuted(on || SlicePace() > SliceCycles);
 }
 
 uint64_t Machine::FramesRun() const { return board->Video()->FramesCompleted(); }
@@ -82,15 +83,16 @@ void Machine::SetRewind(bool on, unsigned intervalFrames, size_t budgetBytes) {
 // thread's time than RewindShare: when the machine runs many times faster
 // than real time (fast-forward, the benchmark) the snapshots space out in
 // emulated time instead of slowing it down.
-// Times are the CPU thread's own processor time, so a busy host (which slows
-// everything alike) does not thin the snapshots out.
+// Measured in host time: at the board's own pace the thread mostly sleeps and
+// every interval gets its snapshot; running flat out, a snapshot comes only
+// when the time since the last one is 25 times what it cost.
 void Machine::TakeRewindSnapshot() {
     nextRewindAt = board->EmulatedCycles() + rewindInterval;
-    const double start = ThreadCpuSeconds();
+    const double start = HostSeconds();
     if (start < rewindNotBefore) return;
     CaptureStateInto(rewindScratch, /*forRewind=*/true);
     rewind->Offer(rewindScratch, board->EmulatedCycles());
-    rewindNotBefore = start + (ThreadCpuSeconds() - start) / RewindShare;
+    rewindNotBefore = start + (HostSeconds() - start) / RewindShare;
 }
 
 bool Machine::RewindStep() {

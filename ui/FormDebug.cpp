@@ -302,19 +302,8 @@ void TDebugForm::MachineGone() {
 }
 
 void TDebugForm::DoCPU() {
+    // The speed and frame-rate panels are the main window's own readouts now.
     Machine* b = VexaMachine.load(std::memory_order_acquire);
-    const uint32_t now = TickCountMs();
-    const uint32_t elapsed = now - lastDisplayTime;
-    if (elapsed > 500 && b) {
-        const double speed = b->CpuCycleCount.exchange(0, std::memory_order_relaxed) / (320000000.0 / elapsed);
-        const double rate = b->DisplayFrameCount.exchange(0, std::memory_order_relaxed) * 500.0 / elapsed;
-        if (MainForm) {
-            MainForm->SetPanelText(PanelSpeed, QString::asprintf("%4.1f MHz", speed));
-            MainForm->SetPanelText(PanelFrameRate, QString::asprintf("%3.0f FPS", rate));
-            MainForm->RepaintStatusBar();
-        }
-        lastDisplayTime = now;
-    }
     if (b && b->TakeBreakpointStop()) {
         EnterStopped(/*alreadyHeld=*/true);
         return;

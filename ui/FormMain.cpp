@@ -13,7 +13,10 @@
 #include <stdexcept>
 
 #include "audio/HostAudio.h"
+#include "audio/AudioTap.h"
+#include "audio/WavWriter.h"
 #include "board/Machine.h"
+#include "host/ZstdCompressor.h"
 #include "ui/FormAbout.h"
 #include "ui/FormDebug.h"
 #include "ui/FormDiag.h"
@@ -47,9 +50,8 @@ void TScreen::paintEvent(QPaintEvent*) {
     store->TakeInto(reinterpret_cast<uint32_t*>(frame.bits()));
     QPainter painter(this);
     painter.fillRect(rect(), Qt::black);
-    // One fixed fast filter; the anti-alias option is not consulted.
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    painter.drawImage(QRect(0, 0, DisplayWidth, DisplayHeight), frame);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
+    painter.drawImage(PictureRect(size(), integerScale), frame);
 }
 
 // ---------------------------------------------------------------------------
@@ -64,9 +66,9 @@ TStatusPanels::TStatusPanels(QWidget* parent) : QStatusBar(parent) {
     small.setPixelSize(10);
     setFont(small);
     panels = {{
-        {30, "IDLE", Centre, false},
-        {55, "", Centre, true},
-        {50, "", Centre, true},
+        {48, "IDLE", Centre, false}, // room for "PAUSED"
+        {75, "", Centre, true}, // room for "1234.5 MHz" when fast-forwarding
+        {60, "", Centre, true},
         {10, "", Left, false},
         {50, "SD/MMC", Centre, false},
         {25, "", Left, true},
@@ -161,6 +163,8 @@ TMainForm::TMainForm() {
     // Last: the machine starts its threads, which call back into this object.
     MachineOptions options;
     options.startThreads = true;
+    compressor = MakeZstdCompressor();
+    options.compressor = compressor.get();
     machine = new Machine(this, options);
     if (DiagSink* sink = DiagForm.load(std::memory_order_acquire)) machine->Diag().Connect(sink);
     VexaMachine.store(machine, std::memory_order_release);
@@ -209,10 +213,9 @@ void TMainForm::BuildMenus() {
     MenuControlOptions = control->addAction("&Options...", this, &TMainForm::MenuControlOptionsClick);
     MenuControlOptions->setObjectName("MenuControlOptions");
     control->addSeparator();
-    MenuControlPause = control->addAction("&Pause Emulation");
+    MenuControlPause = control->addAction("&Pause Emulation", this, &TMainForm::MenuControlPauseClick);
     MenuControlPause->setObjectName("MenuControlPause");
-    MenuControlPause->setEnabled(false);
-    MenuControlResume = control->addAction("Resu&me Emulation");
+    MenuControlResume = control->addAction("Resu&me Emulation", this, &TMainForm::MenuControlResumeClick);
     MenuControlResume->setObjectName("MenuControlResume");
     MenuControlResume->setEnabled(false);
 
@@ -227,6 +230,8 @@ void TMainForm::BuildMenus() {
     help->setObjectName("MenuHelp");
     MenuHelpAbout = help->addAction("&About", this, &TMainForm::MenuHelpAboutClick);
     MenuHelpAbout->setObjectName("MenuHelpAbout");
+
+    BuildControlMenus(file, MenuFileExit, control, help, MenuHelpAbout);
 }
 
 // ---------------------------------------------------------------------------
@@ -255,6 +260,7 @@ void TMainForm::MenuControlOptionsClick() {
 
 void TMainForm::MenuDebugDebuggerClick() {
     if (!DebugForm) return;
+    PlaceBeside(DebugForm);
     DebugForm->show();
     DebugForm->raise();
     DebugForm->activateWindow();
@@ -263,6 +269,7 @@ void TMainForm::MenuDebugDebuggerClick() {
 void TMainForm::MenuDebugMonitorClick() {
     TDiagForm* monitor = DiagFormWindow();
     if (!monitor) return;
+    PlaceBeside(monitor);
     monitor->show();
     monitor->raise();
     monitor->activateWindow();
@@ -300,6 +307,7 @@ bool TMainForm::HandleKey(QEvent* e) {
     if (e->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(e);
         uint16_t vk = VirtualKeyFromEvent(*key);
+        if (HandleHostShortcut(key, vk, true)) return true;
         if (key->nativeScanCode() != 0) {
             // A repeat keeps the code of the first press.
             auto [it, inserted] = keysDown.try_emplace(key->nativeScanCode(), vk);
@@ -317,6 +325,7 @@ bool TMainForm::HandleKey(QEvent* e) {
         // only the presses, as a held key on a PS/2 keyboard.
         if (key->isAutoRepeat()) return true;
         uint16_t vk = VirtualKeyFromEvent(*key);
+        if (HandleHostShortcut(key, vk, false)) return true;
         if (auto it = keysDown.find(key->nativeScanCode()); key->nativeScanCode() != 0 && it != keysDown.end()) {
             vk = it->second;
             keysDown.erase(it);
@@ -340,6 +349,7 @@ bool TMainForm::event(QEvent* e) {
     if (e->type() == QEvent::WindowDeactivate) {
         for (const auto& [scanCode, vk] : keysDown) FormKeyUp(vk, 0);
         keysDown.clear();
+        ReleaseHeldShortcuts();
     }
     return QMainWindow::event(e);
 }
@@ -351,6 +361,8 @@ void TMainForm::showEvent(QShowEvent* e) {
     QMainWindow::showEvent(e);
     if (shown) return;
     shown = true;
+    RestoreWindowPlaces();
+    UpdateRunState();
     setFocus();
     if (DebugForm) DebugForm->BtnRunClick();
 }
@@ -362,6 +374,9 @@ bool TMainForm::FormCloseQuery() {
 
 void TMainForm::FormClose() {
     if (!machine) return;
+    SaveWindowPlaces();
+    ReleaseHeldShortcuts();
+    if (IsRecording()) StopRecording();
     if (DebugForm) DebugForm->MachineGone();
     try {
         machine->Shutdown();
@@ -484,4 +499,8 @@ void TMainForm::PresentFrame(const uint32_t* argb) {
     PostToUi(screenRepaintPosted, &TMainForm::ApplyScreenRepaint);
 }
 
-std::unique_ptr<AudioOutput> TMainForm::OpenAudioOutput() { return OpenHostAudioOutput(); }
+std::unique_ptr<AudioOutput> TMainForm::OpenAudioOutput() {
+    std::unique_ptr<AudioOutput> output = OpenHostAudioOutput();
+    audioOutput = output.get();
+    return output;
+}

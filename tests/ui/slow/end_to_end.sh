@@ -12,6 +12,7 @@ fail() { echo "FAIL: $*" >&2; [ -f "$work/vexa.log" ] && cat "$work/vexa.log" >&
 
 cp "$rom" "$work/rom.bin"
 printf 'bootrom rom.bin\n' > "$work/config.txt"
+export VEXA_SETTINGS="$work/settings.ini" # a window size kept from another run would not be 600 x 427
 
 cd "$work"
 "$vexa" > vexa.log 2>&1 &
