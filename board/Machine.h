@@ -172,7 +172,8 @@ public:
     // nothing costs. UI thread (the CPU thread is parked while it changes).
     void SetRewind(bool on, unsigned intervalFrames = DefaultRewindInterval, size_t budgetBytes = 64u << 20);
     static constexpr unsigned DefaultRewindInterval = 10;
-    // The most of the CPU thread's time snapshots may take when it runs flat out.
+    // The most of the host's time snapshots may take (capture and packing)
+    // when the machine runs flat out.
     static constexpr double RewindShare = 0.04;
     bool RewindEnabled() const { return rewindOn; }
     // Goes back to the newest snapshot and drops it; false when none is left.

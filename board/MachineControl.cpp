@@ -85,14 +85,15 @@ void Machine::SetRewind(bool on, unsigned intervalFrames, size_t budgetBytes) {
 // emulated time instead of slowing it down.
 // Measured in host time: at the board's own pace the thread mostly sleeps and
 // every interval gets its snapshot; running flat out, a snapshot comes only
-// when the time since the last one is 25 times what it cost.
+// when the time since the last one is 25 times what it cost, the worker's
+// share (difference and packing) included.
 void Machine::TakeRewindSnapshot() {
     nextRewindAt = board->EmulatedCycles() + rewindInterval;
     const double start = HostSeconds();
     if (start < rewindNotBefore) return;
     CaptureStateInto(rewindScratch, /*forRewind=*/true);
     rewind->Offer(rewindScratch, board->EmulatedCycles());
-    rewindNotBefore = start + (HostSeconds() - start) / RewindShare;
+    rewindNotBefore = start + (HostSeconds() - start + rewind->LastWorkSeconds()) / RewindShare;
 }
 
 bool Machine::RewindStep() {

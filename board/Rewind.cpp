@@ -1,6 +1,7 @@
 #include "board/Rewind.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 #include "cpu/CPUThread.h"
@@ -111,6 +112,7 @@ void Rewinder::Work() {
         busy_ = true;
         lock.unlock();
 
+        const auto started = std::chrono::steady_clock::now();
         RewindRing::Snapshot snapshot;
         snapshot.cycles = cycles;
         RewindRing::Difference(current_, newest_, delta_);
@@ -125,6 +127,10 @@ void Rewinder::Work() {
         }
         ring_.Push(std::move(snapshot));
         newest_.swap(current_);
+        lastWorkNs_.store(static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                                    std::chrono::steady_clock::now() - started)
+                                                    .count()),
+                          std::memory_order_relaxed);
 
         lock.lock();
         busy_ = false;

@@ -5,6 +5,7 @@
 // machine keeps the newest state whole and walks back from it.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -71,6 +72,9 @@ public:
     // first snapshot.
     void Prepare(size_t bytes);
 
+    // Host seconds the worker took for the latest snapshot (difference and
+    // packing), so that the machine can count it against its share.
+    double LastWorkSeconds() const { return lastWorkNs_.load(std::memory_order_relaxed) * 1e-9; }
     size_t Count() const { return ring_.Count(); }
     size_t Bytes() const { return ring_.Bytes(); }
     uint64_t SpanCycles() const { return ring_.SpanCycles(); }
@@ -89,5 +93,6 @@ private:
     uint64_t jobCycles_ = 0;
     // The worker's own: the newest state whole, and scratch.
     std::vector<uint8_t> newest_, current_, delta_, packed_;
+    std::atomic<uint64_t> lastWorkNs_{0};
     std::thread thread_;
 };
