@@ -74,6 +74,16 @@ constexpr SectionSpec Required[] = {
     {MouseTag, TVexaPS2Device::StateVersion, "mouse"},
 };
 
+MediaRecord ReadMedia(StateReader& r) {
+    MediaRecord m;
+    m.recorded = r.Bool();
+    m.bootRomCrc = r.U32();
+    m.hasCard = r.Bool();
+    m.cardSize = r.U64();
+    m.cardCrc = r.U32();
+    return m;
+}
+
 MediaRecord CurrentMedia(const TVexaBoard& board) {
     MediaRecord m;
     m.recorded = true;
@@ -175,12 +185,7 @@ bool Machine::ApplySections(const std::vector<uint8_t>& payload, std::string* er
     const bool ok =
         load(MachineTag, "machine",
              [&](StateReader& r) {
-                 MediaRecord m;
-                 m.recorded = r.Bool();
-                 m.bootRomCrc = r.U32();
-                 m.hasCard = r.Bool();
-                 m.cardSize = r.U64();
-                 m.cardCrc = r.U32();
+                 ReadMedia(r); // checked before the load, by DescribeMediaChanges
                  if (!r.Bool()) return true; // saved without a seeded generator
                  if (random) return random->LoadState(r);
                  CRandom scratch; // this machine uses rand(): skip the saved one
@@ -222,12 +227,7 @@ std::string Machine::DescribeMediaChanges(const std::vector<uint8_t>& payload) c
     const StateSection* s = FindStateSection(sections, MachineTag);
     if (!s) return {};
     StateReader r(s->body, s->size, s->version);
-    MediaRecord saved;
-    saved.recorded = r.Bool();
-    saved.bootRomCrc = r.U32();
-    saved.hasCard = r.Bool();
-    saved.cardSize = r.U64();
-    saved.cardCrc = r.U32();
+    const MediaRecord saved = ReadMedia(r);
     if (!r.Ok() || !saved.recorded) return {};
     const MediaRecord now = CurrentMedia(*board);
     std::string changes;

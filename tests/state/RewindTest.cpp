@@ -2,6 +2,8 @@
 // the snapshots newest first, and with rewind off nothing is kept.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "StateTestSupport.h"
 #include "video/Vexavideo.h"
 
@@ -17,6 +19,8 @@ TEST(Rewind, HoldsThirtySecondsWithinItsBudgetAndStepsBackThroughThem) {
     machine.DrainRewind();
     EXPECT_GE(machine.RewindSpan(), 30.0);
     EXPECT_LE(machine.RewindBytes(), 64u << 20);
+    std::printf("rewind: %zu snapshots, %.2f MB, %.1f emulated seconds\n", machine.RewindCount(),
+                static_cast<double>(machine.RewindBytes()) / (1 << 20), machine.RewindSpan());
 
     // Back step by step: the clock goes back one interval each time.
     uint64_t clock = machine.Board().EmulatedCycles();
