@@ -74,8 +74,7 @@ void Machine::RunSlice() {
     const uint64_t before = board->EmulatedCycles();
     const int pace = slicePace.load(std::memory_order_relaxed);
     board->RunFor(pace, pace >> 4);
-    CpuCycleCount.fetch_add(static_cast<uint32_t>(board->EmulatedCycles() - before), std::memory_order_relaxed);
-    cyclesRun.store(board->EmulatedCycles(), std::memory_order_relaxed);
+    CountCycles(board->EmulatedCycles() - before);
     if (rewindOn && board->EmulatedCycles() >= nextRewindAt) [[unlikely]] TakeRewindSnapshot();
     PublishRegisters();
     // A breakpoint stops the machine, not just the slice: the CPU thread asks
@@ -88,13 +87,20 @@ void Machine::RunSlice() {
     }
 }
 
+// A count of the work done, not the clock: a state load or a rewind sets the
+// clock back, and the speed readouts would see time run backwards. One thread
+// runs the machine at a time, so a plain add is enough.
+void Machine::CountCycles(uint64_t ran) {
+    CpuCycleCount.fetch_add(static_cast<uint32_t>(ran), std::memory_order_relaxed);
+    cyclesRun.store(cyclesRun.load(std::memory_order_relaxed) + ran, std::memory_order_relaxed);
+}
+
 uint64_t Machine::RunCycles(uint64_t cycles) {
     const uint64_t before = board->EmulatedCycles();
     const int budget = static_cast<int>(std::min<uint64_t>(cycles, 1u << 30));
     board->RunFor(budget, budget >> 4);
     const uint64_t ran = board->EmulatedCycles() - before;
-    CpuCycleCount.fetch_add(static_cast<uint32_t>(ran), std::memory_order_relaxed);
-    cyclesRun.store(board->EmulatedCycles(), std::memory_order_relaxed);
+    CountCycles(ran);
     if (rewindOn && board->EmulatedCycles() >= nextRewindAt) [[unlikely]] TakeRewindSnapshot();
     PublishRegisters();
     return ran;
@@ -104,7 +110,7 @@ void Machine::StepInstruction() {
     PauseCpu();
     const uint64_t before = board->EmulatedCycles();
     board->RunFor(2, 2);
-    CpuCycleCount.fetch_add(static_cast<uint32_t>(board->EmulatedCycles() - before), std::memory_order_relaxed);
+    CountCycles(board->EmulatedCycles() - before);
     PublishRegisters();
     ResumeCpu();
 }

@@ -215,6 +215,7 @@ private:
 
     // Pause, speed, rewind.
     void TakeRewindSnapshot();
+    void CountCycles(uint64_t ran);
     std::atomic<bool> userPaused{false};
     std::atomic<int> slicePace{SliceCycles};
     std::atomic<bool> fastForward{false};
@@ -224,7 +225,8 @@ private:
     uint64_t nextRewindAt = 0;
     std::unique_ptr<class Rewinder> rewind;
     std::vector<uint8_t> rewindScratch; // the CPU thread's capture buffer
-    double rewindNotBefore = 0.0; // host seconds before which no snapshot is taken
+    double rewindNotBeforeHost = 0.0; // no snapshot before these: host seconds when paced,
+    double rewindNotBeforeOwn = 0.0;  // the CPU thread's processor seconds when flat out
 
     // Save states.
     bool ApplySections(const std::vector<uint8_t>& payload, std::string* error, bool verify);

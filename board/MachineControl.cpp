@@ -64,7 +64,7 @@ void Machine::SetRewind(bool on, unsigned intervalFrames, size_t budgetBytes) {
     rewindOn = on;
     rewindInterval = static_cast<uint64_t>(std::max(intervalFrames, 1u)) * CyclesPerFrame;
     nextRewindAt = board->EmulatedCycles() + rewindInterval;
-    rewindNotBefore = 0.0;
+    rewindNotBeforeHost = rewindNotBeforeOwn = 0.0;
     rewind = on ? std::make_unique<Rewinder>(options.compressor, budgetBytes) : nullptr;
     std::vector<uint8_t>().swap(rewindScratch);
     if (on) {
@@ -82,18 +82,23 @@ void Machine::SetRewind(bool on, unsigned intervalFrames, size_t budgetBytes) {
 // A snapshot every interval of emulated frames, but never more of the CPU
 // thread's time than RewindShare: when the machine runs many times faster
 // than real time (fast-forward, the benchmark) the snapshots space out in
-// emulated time instead of slowing it down.
-// Measured in host time: at the board's own pace the thread mostly sleeps and
-// every interval gets its snapshot; running flat out, a snapshot comes only
-// when the time since the last one is 25 times what it cost, the worker's
-// share (difference and packing) included.
+// emulated time instead of slowing it down. A snapshot comes only when the
+// time since the last one is 25 times what it cost, the worker's share
+// (difference and packing) included.
+// Paced, the thread mostly sleeps and host time is the measure: every
+// interval gets its snapshot. Running flat out, the thread's own processor
+// time is: on a busy host the other programs' time stretches the host's
+// clock, and measured by it the share would grow with the host's load.
 void Machine::TakeRewindSnapshot() {
     nextRewindAt = board->EmulatedCycles() + rewindInterval;
-    const double start = HostSeconds();
-    if (start < rewindNotBefore) return;
+    const bool flatOut = !cpuThread || Unthrottled();
+    const double host = HostSeconds(), own = ThreadCpuSeconds();
+    if (flatOut ? own < rewindNotBeforeOwn : host < rewindNotBeforeHost) return;
     CaptureStateInto(rewindScratch, /*forRewind=*/true);
     rewind->Offer(rewindScratch, board->EmulatedCycles());
-    rewindNotBefore = start + (HostSeconds() - start + rewind->LastWorkSeconds()) / RewindShare;
+    const double spacing = (ThreadCpuSeconds() - own + rewind->LastWorkSeconds()) / RewindShare;
+    rewindNotBeforeHost = host + spacing;
+    rewindNotBeforeOwn = own + spacing;
 }
 
 bool Machine::RewindStep() {

@@ -1,11 +1,17 @@
 #include "board/Rewind.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
+#include <ctime>
 
 #include "cpu/CPUThread.h"
 #include "host/Compressor.h"
+
+double ThreadCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
 
 void RewindRing::Push(Snapshot snapshot) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -112,7 +118,7 @@ void Rewinder::Work() {
         busy_ = true;
         lock.unlock();
 
-        const auto started = std::chrono::steady_clock::now();
+        const double started = ThreadCpuSeconds();
         RewindRing::Snapshot snapshot;
         snapshot.cycles = cycles;
         RewindRing::Difference(current_, newest_, delta_);
@@ -127,10 +133,7 @@ void Rewinder::Work() {
         }
         ring_.Push(std::move(snapshot));
         newest_.swap(current_);
-        lastWorkNs_.store(static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                                    std::chrono::steady_clock::now() - started)
-                                                    .count()),
-                          std::memory_order_relaxed);
+        lastWorkNs_.store(static_cast<uint64_t>((ThreadCpuSeconds() - started) * 1e9), std::memory_order_relaxed);
 
         lock.lock();
         busy_ = false;

@@ -49,6 +49,10 @@ private:
 
 class StateCompressor;
 
+// Processor seconds the calling thread has used: what a share of a thread's
+// work is measured in, whatever else the host runs.
+double ThreadCpuSeconds();
+
 // Keeps the ring filled from states the CPU thread captures. The capture is
 // all the CPU thread pays: the difference and the packing happen on a worker
 // thread of its own. A state offered while the worker is still busy with the
@@ -72,7 +76,7 @@ public:
     // first snapshot.
     void Prepare(size_t bytes);
 
-    // Host seconds the worker took for the latest snapshot (difference and
+    // Processor seconds the worker took for the latest snapshot (difference and
     // packing), so that the machine can count it against its share.
     double LastWorkSeconds() const { return lastWorkNs_.load(std::memory_order_relaxed) * 1e-9; }
     size_t Count() const { return ring_.Count(); }

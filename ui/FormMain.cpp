@@ -307,7 +307,9 @@ bool TMainForm::HandleKey(QEvent* e) {
     if (e->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(e);
         uint16_t vk = VirtualKeyFromEvent(*key);
-        if (HandleHostShortcut(key, vk, true)) return true;
+        // A key the machine holds stays the machine's until it is released.
+        const bool machineHolds = key->nativeScanCode() != 0 && keysDown.count(key->nativeScanCode()) != 0;
+        if (!machineHolds && HandleHostShortcut(key, vk, true)) return true;
         if (key->nativeScanCode() != 0) {
             // A repeat keeps the code of the first press.
             auto [it, inserted] = keysDown.try_emplace(key->nativeScanCode(), vk);

@@ -285,13 +285,16 @@ bool TMainForm::HandleHostShortcut(QKeyEvent* key, uint16_t vk, bool press) {
         shortcutKeysDown.erase(it);
         return true;
     }
+    // A repeat of a shortcut's key is the shortcut's, even once Ctrl or Alt
+    // has been let go: its release will not reach the machine, so neither may
+    // the repeat. A repeat of any other key is the machine's, Ctrl+Alt or not.
+    if (shortcutKeysDown.count(id)) return true;
+    if (key->isAutoRepeat()) return false;
     const Qt::KeyboardModifiers mods = key->modifiers();
     if (!(mods & Qt::ControlModifier) || !(mods & Qt::AltModifier)) return false;
     int slot = 0;
     const HostShortcut* shortcut = FindHostShortcut(vk, (mods & Qt::ShiftModifier) != 0, &slot);
     if (!shortcut) return false;
-    // A repeat of a held key: still held, nothing new to do.
-    if (shortcutKeysDown.count(id)) return true;
     shortcutKeysDown.emplace(id, shortcut->command);
     switch (shortcut->command) {
     case HostCommand::PauseResume: SetPaused(!IsPaused()); break;

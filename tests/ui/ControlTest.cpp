@@ -6,7 +6,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
+#include <QFontMetrics>
 #include <QImage>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QSettings>
 #include <QSlider>
@@ -50,6 +52,7 @@ class ControlTest : public QObject {
 private slots:
     void pauseShowsInPanelAndTitleAndFrameAdvanceStepsOneFrame();
     void hostShortcutsNeverReachTheMachine();
+    void heldRewindStepsBackAndReleaseRunsOnFromThere();
     void quickSlotsSaveAndLoadTheMachine();
     void optionsTakeEffectAndAreKept();
     void pictureKeepsItsProportionAndIntegerSteps();
@@ -67,6 +70,10 @@ void ControlTest::pauseShowsInPanelAndTitleAndFrameAdvanceStepsOneFrame() {
     // The true readouts: about 20 MHz at the board's pace, whatever the host.
     QVERIFY(WaitFor([&] { return MainForm->LastMhz() > 0; }, 5000));
     QVERIFY2(MainForm->LastMhz() < 21.0, qPrintable(QString::number(MainForm->LastMhz())));
+    // Fast-forward figures of four digits fit their panels, as painted.
+    const QFontMetrics metrics(MainForm->StatusBar()->font());
+    QVERIFY(metrics.horizontalAdvance("1234.5 MHz") <= MainForm->StatusBar()->PanelWidth(PanelSpeed) - 6);
+    QVERIFY(metrics.horizontalAdvance("2345 FPS") <= MainForm->StatusBar()->PanelWidth(PanelFrameRate) - 6);
 
     MainForm->MenuControlPause->trigger();
     QVERIFY(m->IsUserPaused());
@@ -122,10 +129,75 @@ void ControlTest::hostShortcutsNeverReachTheMachine() {
     QVERIFY(!m->IsFastForward());
     QVERIFY(OnlyModifiers(DrainKeyboard(b)));
 
+    // Auto-repeat. A shortcut key still held after Ctrl and Alt are let go
+    // repeats into the shortcut, not into the machine (whose release it would
+    // never see); a key the machine holds stays the machine's when Ctrl+Alt
+    // join it, so it cannot start a shortcut that would swallow its release.
+    auto repeat = [](Qt::Key k, Qt::KeyboardModifiers mods) {
+        QKeyEvent press(QEvent::KeyPress, k, mods, QString(), /*autorep=*/true);
+        QApplication::sendEvent(MainForm, &press);
+    };
+    QTest::keyPress(MainForm, Qt::Key_F, HostKeys);
+    repeat(Qt::Key_F, Qt::NoModifier);
+    QTest::keyRelease(MainForm, Qt::Key_F, Qt::NoModifier);
+    QVERIFY(!m->IsFastForward());
+    QVERIFY(OnlyModifiers(DrainKeyboard(b)));
+    QTest::keyPress(MainForm, Qt::Key_R, Qt::NoModifier);
+    repeat(Qt::Key_R, HostKeys);
+    QVERIFY(!MainForm->IsRewinding());
+    QTest::keyRelease(MainForm, Qt::Key_R, HostKeys);
+    const std::vector<uint8_t> r = DrainKeyboard(b);
+    QVERIFY(std::count(r.begin(), r.end(), uint8_t(0x2D)) >= 2); // R's make(s) and its break
+    QVERIFY(std::find(r.begin(), r.end(), uint8_t(0xF0)) != r.end());
+
     // A Ctrl+Alt combination that is no shortcut is the machine's.
     QTest::keyClick(MainForm, Qt::Key_Q, HostKeys);
     const std::vector<uint8_t> q = DrainKeyboard(b);
     QVERIFY(std::count(q.begin(), q.end(), uint8_t(0x15)) == 2); // Q's make and break
+}
+
+void ControlTest::heldRewindStepsBackAndReleaseRunsOnFromThere() {
+    Emulator emu("steps");
+    QVERIFY(emu.Start());
+    ::Machine* m = emu.Machine();
+    TVexaBoard* b = emu.Board();
+    QVERIFY(m->RewindEnabled());
+    QVERIFY(WaitFor([&] { return m->RewindCount() >= 4; }, 8000));
+    DrainKeyboard(b);
+
+    QTest::keyPress(MainForm, Qt::Key_R, HostKeys);
+    QVERIFY(MainForm->IsRewinding());
+    QVERIFY(m->IsCpuHeld());
+    QCOMPARE(MainForm->PanelText(PanelRunState), QString("REWIND"));
+    QCOMPARE(MainForm->PanelText(PanelSpeed), QString());
+    const uint64_t first = b->EmulatedCycles();
+    const size_t left = m->RewindCount();
+    // Held: the timer steps on through older snapshots, each shown.
+    QVERIFY(WaitFor([&] { return b->EmulatedCycles() < first; }, 3000));
+    QVERIFY(m->RewindCount() < left);
+    QVERIFY(m->IsCpuHeld());
+    const uint64_t back = b->EmulatedCycles(), work = m->CyclesRun();
+
+    QTest::keyRelease(MainForm, Qt::Key_R, HostKeys);
+    QVERIFY(!MainForm->IsRewinding());
+    QVERIFY(!m->IsCpuHeld());
+    QCOMPARE(MainForm->PanelText(PanelRunState), QString("RUN"));
+    Pump(1100);
+    QVERIFY2(MainForm->LastMhz() > 0 && MainForm->LastMhz() < 21.0, qPrintable(QString::number(MainForm->LastMhz())));
+    MainForm->SetPaused(true);
+    // The run went on from the snapshot it was let go at: the clock moved
+    // from there by exactly the work done since.
+    QCOMPARE(b->EmulatedCycles() - back, m->CyclesRun() - work);
+    QVERIFY(OnlyModifiers(DrainKeyboard(b)));
+
+    // Paused, a rewind leaves it paused.
+    QTest::keyPress(MainForm, Qt::Key_R, HostKeys);
+    QTest::keyRelease(MainForm, Qt::Key_R, HostKeys);
+    QVERIFY(m->IsUserPaused());
+    QVERIFY(m->IsCpuHeld());
+    QCOMPARE(MainForm->PanelText(PanelRunState), QString("PAUSED"));
+    MainForm->SetPaused(false);
+    QVERIFY(!m->IsCpuHeld());
 }
 
 void ControlTest::quickSlotsSaveAndLoadTheMachine() {
@@ -143,6 +215,16 @@ void ControlTest::quickSlotsSaveAndLoadTheMachine() {
     MainForm->SetPaused(true);
     QTest::keyClick(MainForm, Qt::Key_3, HostKeys);
     QCOMPARE(m->Board().EmulatedCycles(), saved);
+    // Loaded while running, the clock goes back; the readouts still show
+    // the pace, not time running backwards.
+    MainForm->SetPaused(false);
+    QVERIFY(WaitFor([&] { return m->CyclesRun() > saved + 20 * CyclesPerFrame; }));
+    Pump(600);
+    QVERIFY(MainForm->LoadStateFrom(MainForm->QuickSlotPath(3)));
+    double highest = 0;
+    WaitFor([&] { return (highest = std::max(highest, MainForm->LastMhz())), false; }, 1100);
+    QVERIFY2(highest > 0 && highest < 21.0, qPrintable(QString::number(highest)));
+    MainForm->SetPaused(true);
 
     // A slot never saved: a box that says so, and the machine as it was.
     BoxAnswerer boxes;
