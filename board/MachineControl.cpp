@@ -83,7 +83,7 @@ void Machine::SetRewind(bool on, unsigned intervalFrames, size_t budgetBytes) {
 // thread's time than RewindShare: when the machine runs many times faster
 // than real time (fast-forward, the benchmark) the snapshots space out in
 // emulated time instead of slowing it down. A snapshot comes only when the
-// time since the last one is 25 times what it cost, the worker's share
+// time since the last one is 1/RewindShare times what it cost, the worker's share
 // (difference and packing) included.
 // Paced, the thread mostly sleeps and host time is the measure: every
 // interval gets its snapshot. Running flat out, the thread's own processor
