@@ -21,6 +21,7 @@
 #include "ui/FormDebug.h"
 #include "ui/FormDiag.h"
 #include "ui/FormOptions.h"
+#include "ui/Settings.h"
 #include "ui/HostKeys.h"
 
 TMainForm* MainForm = nullptr;
@@ -255,7 +256,12 @@ void TMainForm::MenuControlNMIClick() {
 }
 
 void TMainForm::MenuControlOptionsClick() {
-    if (OptionsForm) OptionsForm->exec();
+    if (!OptionsForm) return;
+    // The dialog opens where it was last left (Qt centres it the first time).
+    if (const auto settings = OpenSettings(); settings->contains("window/options"))
+        OptionsForm->restoreGeometry(settings->value("window/options").toByteArray());
+    OptionsForm->exec();
+    OpenSettings()->setValue("window/options", OptionsForm->saveGeometry());
 }
 
 void TMainForm::MenuDebugDebuggerClick() {

@@ -262,6 +262,12 @@ void ControlTest::optionsTakeEffectAndAreKept() {
     QCOMPARE(settings.value("video/antialias").toBool(), false);
     QCOMPARE(settings.value("video/integer").toBool(), true);
     QCOMPARE(settings.value("rewind/enabled").toBool(), false);
+    // The dialog is put where the user left it.
+    QTimer::singleShot(100, [] {
+        OptionsForm->move(123, 77);
+        OptionsForm->accept();
+    });
+    MainForm->MenuControlOptions->trigger();
 
     // The next start takes them up again.
     emu.Stop();
@@ -272,6 +278,13 @@ void ControlTest::optionsTakeEffectAndAreKept() {
     QVERIFY(!OptionsForm->ChkSpeed->isChecked());
     QVERIFY(!MainForm->Screen()->Smooth());
     QVERIFY(!again.Machine()->RewindEnabled());
+    QPoint at;
+    QTimer::singleShot(100, [&] {
+        at = OptionsForm->pos();
+        OptionsForm->accept();
+    });
+    MainForm->MenuControlOptions->trigger();
+    QCOMPARE(at, QPoint(123, 77));
 }
 
 void ControlTest::pictureKeepsItsProportionAndIntegerSteps() {
