@@ -5,6 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 
+class AudioTap;
+class StateWriter;
+class StateReader;
+
 class AudioOutput {
 public:
     static constexpr int SampleRate = 48000;
@@ -22,6 +26,18 @@ public:
     // Queue a block of samples on the channel's stream. What does not fit in
     // the stream's queue is dropped; a channel without a stream ignores it.
     virtual void Push(int channel, const int16_t* samples, size_t bytes) = 0;
+
+    // Save states. An output that plays in emulated time (the capture) has
+    // queued samples that belong to the machine's state; it saves them in a
+    // section of its own. A real device plays in host time and saves nothing.
+    virtual bool SavesQueue() const { return false; }
+    virtual void SaveQueue(StateWriter&) {}
+    // `r` is null when the state holds no queue. False leaves the output as it was.
+    virtual bool LoadQueue(StateReader*) { return true; }
+
+    // Recording: a device that mixes copies what it plays into the tap (null
+    // stops it). Any thread; the tap must outlive its use.
+    virtual void SetTap(AudioTap*) {}
 };
 
 // No sound device: every channel is silent, and nothing is an error.

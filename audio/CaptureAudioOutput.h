@@ -22,6 +22,12 @@ public:
     uint32_t QueuedBytes(int channel) override;
     void Push(int channel, const int16_t* samples, size_t bytes) override;
 
+    // The queued samples and the play position belong to the machine's state:
+    // restored, the capture goes on exactly where the saved run was.
+    bool SavesQueue() const override { return true; }
+    void SaveQueue(StateWriter& w) override;
+    bool LoadQueue(StateReader* r) override;
+
     // Plays everything due up to the clock's present value.
     void CatchUp();
     uint64_t FramesPlayed() const { return framesPlayed_; }

@@ -44,6 +44,17 @@ public:
         return n;
     }
 
+    // Copies the samples waiting, oldest first, without taking them; for a
+    // save state, with the consumer still.
+    size_t Peek(int16_t* out, size_t max) const {
+        const uint32_t r = read_.load(std::memory_order_acquire);
+        const size_t n = std::min<size_t>(max, write_.load(std::memory_order_acquire) - r);
+        for (size_t i = 0; i < n; ++i) out[i] = ring_[(r + i) & (Capacity - 1)];
+        return n;
+    }
+    // Empties the queue; only while neither side runs.
+    void Clear() { read_.store(write_.load(std::memory_order_acquire), std::memory_order_release); }
+
     // Samples written and not yet consumed (either side may ask).
     uint32_t Count() const {
         return write_.load(std::memory_order_acquire) - read_.load(std::memory_order_acquire);

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <array>
+#include <atomic>
+#include <vector>
 
 #include "audio/AudioOutput.h"
 #include "audio/ChannelFifo.h"
@@ -16,7 +18,15 @@ public:
     // Consumer side: fills `frames` interleaved left/right frames, saturating
     // the sums; a channel that runs dry contributes silence. Never allocates.
     void Mix(int16_t* stereo, size_t frames);
+    void SetTap(AudioTap* tap) override { tap_.store(tap, std::memory_order_release); }
+
+protected:
+    // The queues' contents, for outputs whose queues are part of a save state.
+    void SaveFifos(StateWriter& w) const;
+    bool ReadFifos(StateReader& r, std::array<std::vector<int16_t>, ChannelCount>& out) const;
+    void RestoreFifos(const std::array<std::vector<int16_t>, ChannelCount>& samples);
 
 private:
     std::array<ChannelFifo, ChannelCount> fifos_;
+    std::atomic<AudioTap*> tap_{nullptr};
 };

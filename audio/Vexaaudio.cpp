@@ -30,8 +30,9 @@ void TVexaAudioSystem::UpdateStreams(int cycles) {
         static_cast<uint32_t>(std::min<uint64_t>(silentClock / clockHz, BufferSamples));
     silentClock %= clockHz;
 
+    const bool quiet = muted.load(std::memory_order_relaxed);
     for (int n = 0; n < ChannelCount; ++n) {
-        if (!output->HasStream(n)) {
+        if (quiet || !output->HasStream(n)) {
             if (silentSamples != 0 && channels[n].active) FillChannel(n, silentSamples, false);
             continue;
         }
@@ -138,4 +139,71 @@ uint16_t TVexaAudioSystem::ReadRegister(uint8_t reg) {
     case 2: DIAG_POST_TOOLKIT(diag, DIAG_AUDIO, "Channel %d SampRate read", n); return c.period;
     default: DIAG_POST_TOOLKIT(diag, DIAG_AUDIO, "Channel %d Volume read", n); return c.volume;
     }
+}
+
+// ---------------------------------------------------------------------------
+// Save state: registers and playing positions. The staging buffers hold
+// nothing between top-ups and are not saved.
+
+void TVexaAudioSystem::SaveState(StateWriter& w) const {
+    for (const Channel& c : channels) {
+        w.U16(c.location);
+        w.U16(c.duration);
+        w.U16(c.period);
+        w.U8(c.volume);
+        w.Bool(c.active);
+        w.U32(c.start);
+        w.U32(c.length);
+        w.U32(c.frequency);
+        w.U32(c.position);
+        w.F64(c.step);
+    }
+    w.U8(status);
+    w.U64(silentClock);
+}
+
+bool TVexaAudioSystem::LoadState(StateReader& r) {
+    struct Saved {
+        uint16_t location, duration, period;
+        uint8_t volume;
+        bool active;
+        uint32_t start, length, frequency, position;
+        double step;
+    } saved[ChannelCount];
+    for (Saved& s : saved) {
+        s.location = r.U16();
+        s.duration = r.U16();
+        s.period = r.U16();
+        s.volume = r.U8();
+        s.active = r.Bool();
+        s.start = r.U32();
+        s.length = r.U32();
+        s.frequency = r.U32();
+        s.position = r.U32();
+        s.step = r.F64();
+        // The step is divided out of the frequency, which must never be 0.
+        if (s.volume > 64 || s.frequency == 0 || s.frequency > DefaultFrequency || !(s.step >= 0.0) ||
+            s.step > static_cast<double>(AudioOutput::SampleRate) + 1.0)
+            r.Fail();
+    }
+    const uint8_t st = r.U8();
+    const uint64_t clock = r.U64();
+    if (!r.Ok()) return false;
+    for (int n = 0; n < ChannelCount; ++n) {
+        Channel& c = channels[n];
+        const Saved& s = saved[n];
+        c.location = s.location;
+        c.duration = s.duration;
+        c.period = s.period;
+        c.volume = s.volume;
+        c.active = s.active;
+        c.start = s.start;
+        c.length = s.length;
+        c.frequency = s.frequency;
+        c.position = s.position;
+        c.step = s.step;
+    }
+    status = st;
+    silentClock = clock % static_cast<uint64_t>(bus ? bus->ClockHz() : EmulatedClockHz);
+    return true;
 }

@@ -4,8 +4,10 @@
 // point so that software can queue the next block while one plays.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include "board/StateIO.h"
 
 class AudioOutput;
 class DiagChannel;
@@ -52,7 +54,20 @@ public:
     void WriteRegister(uint8_t reg, uint16_t value);
     uint16_t ReadRegister(uint8_t reg);
 
+    // Save states: this unit's own section, written and read while the
+    // processor is idle. LoadState leaves the unit as it was when it fails.
+    static constexpr uint32_t StateTagId = StateTag("AUDI");
+    static constexpr uint16_t StateVersion = 1;
+    void SaveState(StateWriter& w) const;
+    bool LoadState(StateReader& r);
+
     const Channel& ChannelState(int n) const { return channels[n & 3]; }
+    AudioOutput& Output() { return *output; }
+    // Muted (fast-forward, any thread): channels play on in emulated time as
+    // if there were no device, so nothing queues up and the sound never lags
+    // behind the machine; unmuted, they are fed from where they are.
+    void SetMuted(bool on) { muted.store(on, std::memory_order_relaxed); }
+    bool IsMuted() const { return muted.load(std::memory_order_relaxed); }
 
 private:
     void RestartChannel(int n);
@@ -70,4 +85,5 @@ private:
     // Remainder of T-states x 48000 not yet turned into output samples, for
     // channels that have no stream to pace them.
     uint64_t silentClock = 0;
+    std::atomic<bool> muted{false};
 };

@@ -7,6 +7,7 @@
 
 #include "board/Config.h"
 #include "cpu/Z80.h"
+#include "board/Rewind.h"
 #include "devices/Vexapic.h"
 #include "devices/Vexasdmmccard.h"
 #include "host/Files.h"
@@ -75,13 +76,23 @@ void Machine::RunSlice() {
     board->TakeBreakpointHit(); // a debugger step may have left it set
     board->EnterDeferredInterrupt();
     const uint64_t before = board->EmulatedCycles();
-    board->RunFor(SliceCycles, SliceCycles >> 4);
-    CpuCycleCount.fetch_add(static_cast<uint32_t>(board->EmulatedCycles() - before), std::memory_order_relaxed);
+    const int pace = slicePace.load(std::memory_order_relaxed);
+    board->RunFor(pace, pace >> 4);
+    CountCycles(board->EmulatedCycles() - before);
+    if (rewindOn && board->EmulatedCycles() >= nextRewindAt) [[unlikely]] TakeRewindSnapshot();
     PublishRegisters();
     // A debugger stop stops the machine, not just the slice: the CPU thread
     // asks to be paused before its next pass, and the debugger's Continue
     // lets it go.
     if (board->TakeBreakpointHit()) HoldForDebugStop();
+}
+
+// A count of the work done, not the clock: a state load or a rewind sets the
+// clock back, and the speed readouts would see time run backwards. One thread
+// runs the machine at a time, so a plain add is enough.
+void Machine::CountCycles(uint64_t ran) {
+    CpuCycleCount.fetch_add(static_cast<uint32_t>(ran), std::memory_order_relaxed);
+    cyclesRun.store(cyclesRun.load(std::memory_order_relaxed) + ran, std::memory_order_relaxed);
 }
 
 uint64_t Machine::RunCycles(uint64_t cycles) {
@@ -93,7 +104,8 @@ uint64_t Machine::RunCycles(uint64_t cycles) {
     const int budget = static_cast<int>(std::min<uint64_t>(cycles, 1u << 30));
     board->RunFor(budget, budget >> 4);
     const uint64_t ran = board->EmulatedCycles() - before;
-    CpuCycleCount.fetch_add(static_cast<uint32_t>(ran), std::memory_order_relaxed);
+    CountCycles(ran);
+    if (rewindOn && board->EmulatedCycles() >= nextRewindAt) [[unlikely]] TakeRewindSnapshot();
     PublishRegisters();
     if (board->TakeBreakpointHit()) HoldForDebugStop();
     return ran;
@@ -105,7 +117,7 @@ void Machine::StepInstruction() {
     board->EnterDeferredInterrupt();
     const uint64_t before = board->EmulatedCycles();
     board->RunFor(2, 2);
-    CpuCycleCount.fetch_add(static_cast<uint32_t>(board->EmulatedCycles() - before), std::memory_order_relaxed);
+    CountCycles(board->EmulatedCycles() - before);
     PublishRegisters();
     ResumeCpu();
 }

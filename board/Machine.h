@@ -12,6 +12,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "board/RandomSource.h"
 #include "board/Vexaboard.h"
@@ -21,6 +22,7 @@
 #include "video/FrameExchange.h"
 
 class Host;
+class StateCompressor;
 class VideoThread;
 struct ConfigEntry;
 
@@ -34,6 +36,9 @@ struct MachineOptions {
     // Seed of the machine's own copy of the C library's random numbers, which
     // fill the refresh register at reset. Unset: rand() itself.
     std::optional<unsigned> randomSeed;
+    // Packs save states and rewind snapshots (owned by the caller). Without
+    // one, state files are written unpacked and packed ones cannot be read.
+    StateCompressor* compressor = nullptr;
 };
 
 class Machine final : public SliceRunner {
@@ -142,6 +147,78 @@ public:
     void EnableExternalControl() { externalControl.store(true, std::memory_order_release); }
     bool ExternalControl() const { return externalControl.load(std::memory_order_acquire); }
 
+    // ---- Save states (board/MachineState.cpp) --------------------------------
+    // The whole machine as a list of sections (unpacked). The processor must be
+    // idle: the CPU thread parked, or none. A rewind snapshot leaves out the
+    // checksums of the boot ROM and the card image, which only a file needs.
+    std::vector<uint8_t> CaptureState(bool forRewind = false);
+    void CaptureStateInto(std::vector<uint8_t>& out, bool forRewind);
+    // Applies what CaptureState made. On failure returns false with the reason
+    // and leaves the machine as it was. The processor must be idle. verify:
+    // check the sections' CRCs (a rewind snapshot has none).
+    bool ApplyState(const std::vector<uint8_t>& payload, std::string* error, bool verify = true);
+    // A state file: header, then the payload (packed when there is a compressor).
+    std::vector<uint8_t> EncodeStateFile(const std::vector<uint8_t>& payload, int level = 3) const;
+    // Checks a whole state file and unpacks its payload; false with the reason
+    // (truncated, damaged, not a state, from a newer version).
+    bool DecodeStateFile(const std::vector<uint8_t>& file, std::vector<uint8_t>& payload, std::string* error) const;
+    // Saves to path atomically, parking the CPU thread only while it captures.
+    bool SaveStateFile(const std::string& path, std::string* error);
+    // Loads a state file. When the boot ROM or the card image differ from the
+    // ones the state was saved with, the host is asked whether to go on
+    // (Declined: the answer was no). On failure the message says why and the
+    // machine is as it was.
+    enum class StateLoad { Loaded, Failed, Declined };
+    StateLoad LoadStateFile(const std::string& path, std::string* error);
+    // The parts the state file names that differ from what this machine holds
+    // ("the boot ROM", "the SD card image"), joined for a question; empty when none.
+    std::string DescribeMediaChanges(const std::vector<uint8_t>& payload) const;
+
+    // ---- Pause, speed, frame advance, rewind (board/MachineControl.cpp) ------
+    // The user's pause holds the CPU thread exactly as the debugger's Stop
+    // does (PauseCpu), so the two nest. UI thread.
+    void SetUserPaused(bool paused);
+    bool IsUserPaused() const { return userPaused.load(std::memory_order_acquire); }
+    // While the CPU thread is held (or there is none): runs the machine to the
+    // start of the next emulated frame on the calling thread and publishes it.
+    void AdvanceFrame();
+    // T-states per 15 ms slice: SliceCycles is the automatic pace; the options
+    // slider gives 200,000 to 3,000,000.
+    static constexpr int MinSlicePace = 200000;
+    static constexpr int MaxSlicePace = 3000000;
+    void SetSlicePace(int cycles);
+    int SlicePace() const { return slicePace.load(std::memory_order_relaxed); }
+    // Held fast-forward: slices back to back, sound muted (it plays on in
+    // emulated time without queueing anything).
+    void SetFastForward(bool on);
+    bool IsFastForward() const { return fastForward.load(std::memory_order_relaxed); }
+    bool Unthrottled() const override { return IsFastForward(); }
+    // T-states run and frames finished since the machine was built, for the
+    // speed readouts (any thread).
+    uint64_t CyclesRun() const { return cyclesRun.load(std::memory_order_relaxed); }
+    uint64_t FramesRun() const;
+
+    // Rewind: every `intervalFrames` frames the CPU thread keeps a packed
+    // snapshot, oldest dropped beyond `budgetBytes`. Off: nothing is taken and
+    // nothing costs. UI thread (the CPU thread is parked while it changes).
+    void SetRewind(bool on, unsigned intervalFrames = DefaultRewindInterval, size_t budgetBytes = 64u << 20);
+    static constexpr unsigned DefaultRewindInterval = 10;
+    // The most of the CPU thread's processor time snapshots may take (capture
+    // and packing) when the machine runs flat out. Below the 5% the benchmark
+    // allows, because copying the state also evicts the emulator's own data
+    // from the caches, a cost no timer around the copy sees.
+    static constexpr double RewindShare = 0.03;
+    bool RewindEnabled() const { return rewindOn; }
+    // Goes back to the newest snapshot and drops it; false when none is left.
+    // The processor must be idle.
+    bool RewindStep();
+    // Waits until every snapshot taken has been filed (tests, the benchmark).
+    void DrainRewind();
+    size_t RewindCount() const;
+    size_t RewindBytes() const;
+    // Emulated seconds between the oldest snapshot and the newest.
+    double RewindSpan() const;
+
 private:
     // A path from config.txt or a dump name, taken from the machine's folder.
     std::string Resolve(const std::string& path) const;
@@ -172,6 +249,24 @@ private:
     bool sdNoWritePrompt = false;
     std::string sdImagePath;
     bool lastCommitFailed = false; // the last write-back of the card image failed
+
+    // Pause, speed, rewind.
+    void TakeRewindSnapshot();
+    void CountCycles(uint64_t ran);
+    std::atomic<bool> userPaused{false};
+    std::atomic<int> slicePace{SliceCycles};
+    std::atomic<bool> fastForward{false};
+    std::atomic<uint64_t> cyclesRun{0};
+    bool rewindOn = false; // read by the CPU thread only while it runs; changed while it is parked
+    uint64_t rewindInterval = 0;
+    uint64_t nextRewindAt = 0;
+    std::unique_ptr<class Rewinder> rewind;
+    std::vector<uint8_t> rewindScratch; // the CPU thread's capture buffer
+    double rewindNotBeforeHost = 0.0; // no snapshot before these: host seconds when paced,
+    double rewindNotBeforeOwn = 0.0;  // the CPU thread's processor seconds when flat out
+
+    // Save states.
+    bool ApplySections(const std::vector<uint8_t>& payload, std::string* error, bool verify);
 
     std::atomic<int> pauseDepth{0};          // PauseCpu calls not yet resumed, plus the debugger's hold
     mutable std::mutex snapshotMutex;

@@ -26,3 +26,19 @@ int CRandom::Next() {
     position = (position + 1) % 34;
     return static_cast<int>(value >> 1);
 }
+
+void CRandom::SaveState(StateWriter& w) const {
+    w.Array(ring, 34);
+    w.U32(position);
+}
+
+bool CRandom::LoadState(StateReader& r) {
+    uint32_t saved[34];
+    r.Array(saved, 34);
+    const uint32_t at = r.U32();
+    if (at >= 34) r.Fail();
+    if (!r.Ok()) return false;
+    for (int i = 0; i < 34; ++i) ring[i] = saved[i];
+    position = at;
+    return true;
+}

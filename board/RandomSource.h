@@ -6,11 +6,16 @@
 
 #include <cstdint>
 
+#include "board/StateIO.h"
+
 class CRandom {
 public:
     explicit CRandom(unsigned seed = 1);
     // 0 .. 2^31 - 1, as rand().
     int Next();
+    // Save states: the generator goes on where it was.
+    void SaveState(StateWriter& w) const;
+    bool LoadState(StateReader& r);
 
 private:
     // The last 34 values of the additive lagged-Fibonacci sequence

@@ -471,3 +471,52 @@ void TVexaBoard::ResetBoardRegisters() {
     instructionPc = static_cast<uint16_t>(Regs.PC);
     UpdatePaging();
 }
+
+// ---------------------------------------------------------------------------
+// Save state
+
+void TVexaBoard::SaveState(StateWriter& w) const {
+    w.Array(&Regs.AF, sizeof Regs / sizeof(uint32_t));
+    w.U8(memSelect);
+    w.U8(altWritePage);
+    w.U8(lowPage);
+    w.U16(vramWindowBase);
+    w.U8(irqEnable);
+    w.Bool(nmiRequest.load(std::memory_order_relaxed));
+    w.Bool(irqPending);
+    w.U32(audioCycleAccumulator);
+    w.U64(emulatedCycles);
+    w.Array(mainRam, MainRamSize);
+}
+
+bool TVexaBoard::LoadState(StateReader& r) {
+    Z80Registers regs;
+    r.Array(&regs.AF, sizeof regs / sizeof(uint32_t));
+    const uint8_t sel = r.U8(), alt = r.U8(), low = r.U8();
+    const uint16_t windowBase = r.U16();
+    const uint8_t irq = r.U8();
+    const bool nmi = r.Bool(), pending = r.Bool();
+    const uint32_t audioAccumulator = r.U32();
+    const uint64_t cycles = r.U64();
+    // The pairs keep their value in the low 16 bits and the code relies on it.
+    const uint32_t* slots = &regs.AF;
+    for (int i = 0; i < 12; ++i)
+        if (slots[i] > 0xFFFF) r.Fail();
+    if (regs.IFF1 > 1 || regs.IFF2 > 1 || regs.Halted > 1 || regs.IM > 2 || regs.I > 0xFF || low > 0x0F ||
+        (windowBase & 0x1FFF) != 0 || windowBase == 0 || audioAccumulator >= AudioStepCycles)
+        r.Fail();
+    if (!r.Ok() || r.Remaining() != MainRamSize) return false;
+    Regs = regs;
+    memSelect = sel;
+    altWritePage = alt;
+    lowPage = low;
+    vramWindowBase = windowBase;
+    irqEnable = irq;
+    nmiRequest.store(nmi, std::memory_order_relaxed);
+    irqPending = pending;
+    audioCycleAccumulator = audioAccumulator;
+    emulatedCycles = cycles;
+    r.Array(mainRam, MainRamSize);
+    UpdatePaging();
+    return true;
+}

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "board/MachineBus.h"
+#include "board/StateIO.h"
 #include "board/Timing.h"
 #include "cpu/Z80.h"
 #include "debug/Expression.h"
@@ -111,6 +112,14 @@ public:
     bool IsNmiRequested() const { return nmiRequest.load(std::memory_order_relaxed); }
     bool IsIrqPending() const { return irqPending; }
     uint32_t AudioCycleAccumulator() const { return audioCycleAccumulator; }
+
+    // Save states: the processor (registers, R and R7, HALT, interrupt flip-flops
+    // and mode), the board's own registers, the interrupt and NMI requests, the
+    // emulated clock and main RAM. Each device saves its own section.
+    static constexpr uint32_t StateTagId = StateTag("BORD");
+    static constexpr uint16_t StateVersion = 1;
+    void SaveState(StateWriter& w) const;
+    bool LoadState(StateReader& r);
 
     bool TakeSdReadLamp();
     bool TakeSdWriteLamp();

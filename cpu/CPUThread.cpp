@@ -57,6 +57,6 @@ void Z80Thread::Execute() {
         }
         slices.fetch_add(1, std::memory_order_relaxed);
         const unsigned elapsed = TickCountMs() - t0;
-        if (elapsed < SlicePeriodMs) SleepMs(SlicePeriodMs - elapsed);
+        if (elapsed < SlicePeriodMs && !machine->Unthrottled()) SleepMs(SlicePeriodMs - elapsed);
     }
 }

@@ -9,6 +9,9 @@
 class SliceRunner {
 public:
     virtual void RunSlice() = 0;
+    // True while slices should follow each other without the 15 ms pace
+    // (fast-forward).
+    virtual bool Unthrottled() const { return false; }
 
 protected:
     ~SliceRunner() = default;

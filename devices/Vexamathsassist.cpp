@@ -1,5 +1,7 @@
 #include "devices/Vexamathsassist.h"
 
+#include <algorithm>
+
 #include "diag/Diag.h"
 
 namespace {
@@ -77,4 +79,31 @@ void TVexaMathsAssist::Reset() {
     Multiplier = 0;
     Result = 0;
     Dirty = false;
+}
+
+// ---------------------------------------------------------------------------
+// Save state
+
+void TVexaMathsAssist::SaveState(StateWriter& w) const {
+    w.Array(Table, TableEntries);
+    w.U8(Index);
+    w.U16(static_cast<uint16_t>(Multiplier));
+    w.U16(Result);
+    w.Bool(Dirty);
+}
+
+bool TVexaMathsAssist::LoadState(StateReader& r) {
+    int16_t table[TableEntries];
+    r.Array(table, TableEntries);
+    const uint8_t index = r.U8();
+    const int16_t multiplier = static_cast<int16_t>(r.U16());
+    const uint16_t result = r.U16();
+    const bool dirty = r.Bool();
+    if (!r.Ok()) return false;
+    std::copy(table, table + TableEntries, Table);
+    Index = index;
+    Multiplier = multiplier;
+    Result = result;
+    Dirty = dirty;
+    return true;
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include "board/StateIO.h"
 
 class DiagChannel;
 
@@ -24,6 +25,13 @@ public:
     // nothing logged: what a debugger shows.
     uint16_t PeekResult() const { return Dirty ? ResultOf(Multiplier, Table[Index]) : Result; }
     void Reset();
+
+    // Save states: this unit's own section, written and read while the
+    // processor is idle. LoadState leaves the unit as it was when it fails.
+    static constexpr uint32_t StateTagId = StateTag("MATH");
+    static constexpr uint16_t StateVersion = 1;
+    void SaveState(StateWriter& w) const;
+    bool LoadState(StateReader& r);
 
     int16_t Table[TableEntries] = {};
     uint8_t Index = 0;

@@ -165,3 +165,50 @@ void TVexaPIC::Reset() {
     BurstLength = 0;
     DataReady = false;
 }
+
+// ---------------------------------------------------------------------------
+// Save state: the EEPROM's contents too, since commands may have changed them.
+
+void TVexaPIC::SaveState(StateWriter& w, bool withEeprom) const {
+    w.Bool(withEeprom);
+    if (withEeprom) w.Array(Eeprom, EepromSize);
+    w.Bool(LastClock);
+    w.I32(BitCount);
+    w.U8(ShiftRegister);
+    w.I32(State);
+    w.U8(Command);
+    w.I32(Value);
+    w.I32(BurstAddress);
+    w.I32(BurstLength);
+    w.I32(Remaining);
+    w.Bool(DataReady);
+    w.U8(DataByte);
+}
+
+bool TVexaPIC::LoadState(StateReader& r) {
+    const bool withEeprom = r.Bool();
+    std::vector<uint8_t> eeprom(withEeprom ? EepromSize : 0);
+    r.Array(eeprom.data(), eeprom.size());
+    const bool lastClock = r.Bool();
+    const int bitCount = r.Ranged(0, 7);
+    const uint8_t shift = r.U8();
+    const int state = r.Ranged(WaitPreamble, Burst);
+    const uint8_t command = r.U8();
+    const int32_t value = r.I32(), burstAddress = r.I32(), burstLength = r.I32(), remaining = r.I32();
+    const bool dataReady = r.Bool();
+    const uint8_t dataByte = r.U8();
+    if (!r.Ok()) return false;
+    if (withEeprom) std::memcpy(Eeprom, eeprom.data(), EepromSize);
+    LastClock = lastClock;
+    BitCount = bitCount;
+    ShiftRegister = shift;
+    State = state;
+    Command = command;
+    Value = value;
+    BurstAddress = burstAddress;
+    BurstLength = burstLength;
+    Remaining = remaining;
+    DataReady = dataReady;
+    DataByte = dataByte;
+    return true;
+}

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+#include "board/StateIO.h"
 
 class DiagChannel;
 
@@ -42,6 +43,15 @@ public:
     void LoadEeprom(const std::vector<uint8_t>& bytes, uint64_t fileSize, int offset, const std::string& name);
     // The link only: the EEPROM, Remaining and DataByte keep their values.
     void Reset();
+
+    // Save states: this unit's own section, written and read while the
+    // processor is idle. LoadState leaves the unit as it was when it fails.
+    static constexpr uint32_t StateTagId = StateTag("PIC_");
+    static constexpr uint16_t StateVersion = 1;
+    // The EEPROM changes only when a cold boot loads its image, so a rewind
+    // snapshot (withEeprom false) leaves it out and a load keeps the present one.
+    void SaveState(StateWriter& w, bool withEeprom = true) const;
+    bool LoadState(StateReader& r);
 
     uint8_t Eeprom[EepromSize] = {};
     bool LastClock = false;

@@ -119,3 +119,55 @@ void TVexaPS2Device::ReplaceQueue(const uint8_t* bytes, int count) {
 void TVexaPS2Device::AcknowledgeIrq() {
     if (irqLogFlag.exchange(false, std::memory_order_relaxed)) DIAG_POST_C(diag, DIAG_KB_MOUSE, "IRQ Flag Cleared");
 }
+
+// ---------------------------------------------------------------------------
+// Save state
+
+void TVexaPS2Device::SaveState(StateWriter& w) const {
+    w.Bool(hostClock);
+    w.Bool(hostData);
+    w.Bool(deviceClock);
+    w.Bool(deviceData);
+    w.I32(CycleAccumulator);
+    w.U8(bitCount);
+    w.U8(shiftRegister);
+    w.Bool(parityBit);
+    w.Bool(receiving);
+    w.Array(reply, MaxReply);
+    w.U8(replyPos);
+    w.U8(replyEnd);
+    w.Array(queue, QueueSize);
+    w.U8(readIndex.load(std::memory_order_acquire));
+    w.U8(writeIndex.load(std::memory_order_acquire));
+}
+
+bool TVexaPS2Device::LoadState(StateReader& r) {
+    const bool hc = r.Bool(), hd = r.Bool(), dc = r.Bool(), dd = r.Bool();
+    const int32_t accumulator = r.Ranged(-HalfPeriod, 1 << 30);
+    const uint8_t bits = r.U8(), shift = r.U8();
+    const bool parity = r.Bool(), rx = r.Bool();
+    uint8_t replyBytes[MaxReply];
+    r.Array(replyBytes, MaxReply);
+    const uint8_t pos = r.U8(), end = r.U8();
+    uint8_t bytes[QueueSize];
+    r.Array(bytes, QueueSize);
+    const uint8_t rd = r.U8(), wr = r.U8();
+    if (bits > 12 || pos > end || end > MaxReply || rd >= QueueSize || wr >= QueueSize) r.Fail();
+    if (!r.Ok()) return false;
+    hostClock = hc;
+    hostData = hd;
+    deviceClock = dc;
+    deviceData = dd;
+    CycleAccumulator = accumulator;
+    bitCount = bits;
+    shiftRegister = shift;
+    parityBit = parity;
+    receiving = rx;
+    std::memcpy(reply, replyBytes, MaxReply);
+    replyPos = pos;
+    replyEnd = end;
+    std::memcpy(queue, bytes, QueueSize);
+    readIndex.store(rd, std::memory_order_relaxed);
+    writeIndex.store(wr, std::memory_order_release);
+    return true;
+}

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include "board/StateIO.h"
 
 class DiagChannel;
 
@@ -41,6 +42,12 @@ public:
     bool DeviceClock() const { return deviceClock; }
     bool DeviceData() const { return deviceData; }
     void AcknowledgeIrq();
+
+    // Save states: the port's lines, the byte being received and both queues.
+    // The keyboard and the mouse each save theirs in a section of their own.
+    static constexpr uint16_t StateVersion = 1;
+    void SaveState(StateWriter& w) const;
+    bool LoadState(StateReader& r);
 
 protected:
     ~TVexaPS2Device() = default;

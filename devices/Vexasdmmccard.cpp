@@ -274,3 +274,56 @@ void TVexaSDCard::RemoveImage() {
 }
 
 void TVexaSDCard::MarkCommitted() { uncommitted.store(false, std::memory_order_release); }
+
+// ---------------------------------------------------------------------------
+// Save state: the card's command state. The image is the user's file and is
+// not part of it; the machine records a checksum of it instead.
+
+void TVexaSDCard::SaveState(StateWriter& w) const {
+    w.U64(position);
+    w.Bool(blockRejected);
+    w.U8(state);
+    w.U8(command);
+    w.U32(argument);
+    w.Bool(appCommand);
+    w.U16(blockCount);
+    w.Array(responses, ResponseQueueSize);
+    w.U16(responseWrite);
+    w.U16(responseRead);
+    w.U8(selectLatch);
+    w.U8(controlLatch);
+}
+
+bool TVexaSDCard::LoadState(StateReader& r) {
+    const uint64_t pos = r.U64();
+    const bool rejected = r.Bool();
+    const uint8_t st = r.U8(), cmd = r.U8();
+    const uint32_t arg = r.U32();
+    const bool app = r.Bool();
+    const uint16_t count = r.U16();
+    uint8_t queue[ResponseQueueSize];
+    r.Array(queue, ResponseQueueSize);
+    const uint16_t wr = r.U16(), rd = r.U16();
+    const uint8_t select = r.U8(), control = r.U8();
+    // A position past what the card can grow to would make the next write
+    // try to allocate it.
+    if (pos > std::max<uint64_t>(sizeLimit, MaxImageSize) || st > ReceiveBlock || count > BlockSize ||
+        wr >= ResponseQueueSize || rd >= ResponseQueueSize || cmd > 0x3F)
+        r.Fail();
+    if (!r.Ok()) return false;
+    position = pos;
+    // A block in progress that the card this machine holds could not take is
+    // refused, as it would have been when it started.
+    blockRejected = rejected || (st == ReceiveBlock && (pos < count || pos - count + BlockSize > sizeLimit));
+    state = st;
+    command = cmd;
+    argument = arg;
+    appCommand = app;
+    blockCount = count;
+    std::memcpy(responses, queue, ResponseQueueSize);
+    responseWrite = wr;
+    responseRead = rd;
+    selectLatch = select;
+    controlLatch = control;
+    return true;
+}

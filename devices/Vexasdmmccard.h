@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+#include "board/StateIO.h"
 
 class DiagChannel;
 
@@ -47,6 +48,13 @@ public:
     bool TakeReadLamp() { return readLamp.exchange(false, std::memory_order_relaxed); }
     bool TakeWriteLamp() { return writeLamp.exchange(false, std::memory_order_relaxed); }
     void Reset();
+
+    // Save states: this unit's own section, written and read while the
+    // processor is idle. LoadState leaves the unit as it was when it fails.
+    static constexpr uint32_t StateTagId = StateTag("SDMM");
+    static constexpr uint16_t StateVersion = 1;
+    void SaveState(StateWriter& w) const;
+    bool LoadState(StateReader& r);
 
 private:
     enum State : uint8_t {

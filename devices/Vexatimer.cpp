@@ -45,3 +45,26 @@ void TVexaTimer::Reset() {
     Counter = 0;
     CycleAccumulator = 0;
 }
+
+// ---------------------------------------------------------------------------
+// Save state
+
+void TVexaTimer::SaveState(StateWriter& w) const {
+    w.Bool(IrqFlag);
+    w.U8(Reload);
+    w.U8(Counter);
+    w.U32(CycleAccumulator);
+}
+
+bool TVexaTimer::LoadState(StateReader& r) {
+    const bool irq = r.Bool();
+    const uint8_t reload = r.U8(), counter = r.U8();
+    const uint32_t accumulator = r.U32();
+    if (accumulator > 255) r.Fail();
+    if (!r.Ok()) return false;
+    IrqFlag = irq;
+    Reload = reload;
+    Counter = counter;
+    CycleAccumulator = accumulator;
+    return true;
+}

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include "board/StateIO.h"
 
 class DiagChannel;
 
@@ -24,6 +25,13 @@ public:
     // Ports 0x01 and 0x09, bit 2.
     bool IsIrqSet() const { return IrqFlag; }
     void Reset();
+
+    // Save states: this unit's own section, written and read while the
+    // processor is idle. LoadState leaves the unit as it was when it fails.
+    static constexpr uint32_t StateTagId = StateTag("TIMR");
+    static constexpr uint16_t StateVersion = 1;
+    void SaveState(StateWriter& w) const;
+    bool LoadState(StateReader& r);
 
     bool IrqFlag = false;          // elapsed and not yet cleared
     uint8_t Reload = 0;            // the seed, loaded after every overflow

@@ -4,6 +4,7 @@
 
 #include "headless/Runner.h"
 #include "headless/ScreenshotFeature.h"
+#include "headless/StateFeature.h"
 #include "headless/WavFeature.h"
 
 CLI::Validator WholeNumber(uint64_t least, uint64_t most) {
@@ -34,6 +35,9 @@ void AddFeatureOptions(CLI::App& app, FeatureOptions& options) {
                    "Also write the picture every N frames, numbered after the --screenshot name "
                    "(screenshot.png when there is none)")
         ->check(WholeNumber(1));
+    app.add_option("--save-state", options.saveStates,
+                   "FILE@FRAME: write a save state once FRAME frames have run (FILE alone: at the end of the run; "
+                   "repeatable)");
 }
 
 bool InstallFeatures(HeadlessRunner& runner, const FeatureOptions& options) {
@@ -58,6 +62,15 @@ bool InstallFeatures(HeadlessRunner& runner, const FeatureOptions& options) {
             return false;
         }
         runner.AddFeature(MakeScreenshotFeature(options.screenshot, options.screenshotEvery));
+    }
+    for (const std::string& spec : options.saveStates) {
+        std::string error;
+        auto feature = MakeSaveStateFeature(spec, &error);
+        if (!feature) {
+            std::fprintf(stderr, "--save-state: %s: %s\n", spec.c_str(), error.c_str());
+            return false;
+        }
+        runner.AddFeature(std::move(feature));
     }
     return InstallKeyEvents(runner, options.keys);
 }

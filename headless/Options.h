@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "headless/KeyFeature.h"
 
@@ -17,6 +18,7 @@ struct FeatureOptions {
     KeyOptions keys;              // --key, --type
     std::string screenshot;       // --screenshot FILE.png
     uint64_t screenshotEvery = 0; // --screenshot-every N (frames)
+    std::vector<std::string> saveStates; // --save-state FILE@FRAME
 };
 
 // Accepts only a plain decimal number from least to most: CLI11 alone would

@@ -11,6 +11,7 @@
 #include "board/Machine.h"
 #include "diag/DiagLog.h"
 #include "headless/HeadlessHost.h"
+#include "host/ZstdCompressor.h"
 
 bool FrameStartCycle(uint64_t frame, uint64_t* cycles) {
     return !__builtin_mul_overflow(frame, CyclesPerFrame, cycles);
@@ -78,6 +79,8 @@ int HeadlessRunner::Run() {
     for (auto& feature : features_) feature->OnBeforeBoard(*this);
     MachineOptions machineOptions;
     machineOptions.randomSeed = options_.seed;
+    compressor_ = MakeZstdCompressor();
+    machineOptions.compressor = compressor_.get();
     machine_ = std::make_unique<::Machine>(host_.get(), machineOptions);
     if (host_->TerminateRequested()) return 2;
 
@@ -92,6 +95,21 @@ int HeadlessRunner::Run() {
     for (int type : options_.filters) log_->SetFilter(type, true);
     machine_->Diag().Connect(log_.get());
 
+    if (!options_.loadState.empty()) {
+        std::string error;
+        const ::Machine::StateLoad loaded = machine_->LoadStateFile(options_.loadState, &error);
+        if (loaded != ::Machine::StateLoad::Loaded) {
+            std::fprintf(stderr, "Cannot load the state file %s: %s\n", options_.loadState.c_str(), error.c_str());
+            return 2;
+        }
+        cyclesDone_ = machine_->Board().EmulatedCycles();
+        startFrame_ = cyclesDone_ / CyclesPerFrame;
+        // --frames and --cycles count on from the state's frame; an open-ended
+        // run stays open-ended.
+        const uint64_t already = startFrame_ * CyclesPerFrame;
+        options_.cycles = options_.cycles > UINT64_MAX - already ? UINT64_MAX : options_.cycles + already;
+    }
+
     // main() has refused frames whose start cannot be counted; one that lies
     // past the run simply never comes.
     uint64_t cycle = 0;
@@ -101,6 +119,9 @@ int HeadlessRunner::Run() {
     for (uint64_t frame : options_.resetFrames)
         if (FrameStartCycle(frame, &cycle)) At(cycle, [](::Machine& m) { m.ColdBoot(); });
     for (auto& feature : features_) feature->OnStart(*this);
+    // What was due up to a loaded state has happened already, inside it.
+    if (!options_.loadState.empty())
+        std::erase_if(events_, [this](const Event& e) { return e.cycle <= cyclesDone_; });
 
     const auto start = std::chrono::steady_clock::now();
     FireDueEvents();
@@ -114,6 +135,7 @@ int HeadlessRunner::Run() {
         RunChunk(next - cyclesDone_);
         for (auto& feature : features_) feature->OnProgress(*this, cyclesDone_);
         FireDueEvents();
+        for (auto& feature : features_) feature->OnAfterEvents(*this, cyclesDone_);
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (host_->TerminateRequested()) return 2;
@@ -137,10 +159,11 @@ int HeadlessRunner::Run() {
         ok = false;
     }
     if (!options_.quiet) {
-        const double mhz = seconds > 0 ? static_cast<double>(cyclesDone_) / seconds / 1e6 : 0.0;
+        const uint64_t ran = cyclesDone_ - startFrame_ * CyclesPerFrame;
+        const double mhz = seconds > 0 ? static_cast<double>(ran) / seconds / 1e6 : 0.0;
         std::printf("T-states: %llu, frames: %.2f, host seconds: %.3f, emulated MHz: %.1f\n",
-                    static_cast<unsigned long long>(cyclesDone_),
-                    static_cast<double>(cyclesDone_) / static_cast<double>(CyclesPerFrame), seconds, mhz);
+                    static_cast<unsigned long long>(ran),
+                    static_cast<double>(ran) / static_cast<double>(CyclesPerFrame), seconds, mhz);
     }
     return ok ? endStatus_ : 1;
 }

@@ -39,6 +39,9 @@ public:
     virtual void OnStart(class HeadlessRunner&) {}
     // After every chunk of execution, with the T-states run so far.
     virtual void OnProgress(class HeadlessRunner&, uint64_t /*cyclesDone*/) {}
+    // After the events due at the end of a chunk have run (a save state taken
+    // here holds their effects, so a run that loads it skips them).
+    virtual void OnAfterEvents(class HeadlessRunner&, uint64_t /*cyclesDone*/) {}
     // After the last chunk, before shutdown; false (with a message printed)
     // makes the run fail.
     virtual bool OnFinish(class HeadlessRunner&) { return true; }
@@ -56,6 +59,10 @@ struct RunOptions {
     std::vector<uint64_t> nmiFrames;
     std::vector<uint64_t> resetFrames;
     bool quiet = false;            // no summary line
+    // --load-state: the machine starts from this state instead of its cold
+    // boot; run length and @FRAME points then count on the state's own clock
+    // (frames since power-on), so points before the state are skipped.
+    std::string loadState;
 };
 
 class HeadlessRunner {
@@ -85,6 +92,8 @@ public:
     DiagLog& Log() { return *log_; }
     uint64_t CyclesDone() const { return cyclesDone_; }
     const RunOptions& Options() const { return options_; }
+    // The frame the run started at: 0, or that of a loaded state.
+    uint64_t StartFrame() const { return startFrame_; }
 
 private:
     struct Event {
@@ -104,4 +113,6 @@ private:
     uint64_t cyclesDone_ = 0;
     bool endRequested_ = false;
     int endStatus_ = 0;
+    uint64_t startFrame_ = 0;
+    std::unique_ptr<class StateCompressor> compressor_;
 };

@@ -65,6 +65,9 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     app.add_flag("--quiet", options.quiet, "No summary line");
     app.set_version_flag("--version", "vexa-headless " VEXA_VERSION);
+    app.add_option("--load-state", options.loadState,
+                   "Start from this save state instead of the cold boot; --frames then counts on from the "
+                   "state's frame, and @FRAME points before it are skipped");
     FeatureOptions features;
     AddFeatureOptions(app, features);
     DebugOptions debugOptions;

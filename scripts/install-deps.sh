@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
   libgtest-dev libgmock-dev
-  libcli11-dev libpng-dev libsdl2-dev libsndfile1-dev zlib1g-dev libz80ex-dev
+  libcli11-dev libpng-dev libsdl2-dev libsndfile1-dev zlib1g-dev libz80ex-dev libzstd-dev
   qt6-base-dev libgl-dev
   z80asm
   pasmo sdcc clang libclang-rt-dev

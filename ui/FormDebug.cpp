@@ -528,19 +528,8 @@ bool TDebugForm::StartGdb(uint16_t port, QString* error) {
 }
 
 void TDebugForm::DoCPU() {
+    // The speed and frame-rate panels are the main window's own readouts.
     Machine* m = CurrentMachine();
-    const uint32_t now = TickCountMs();
-    const uint32_t elapsed = now - lastDisplayTime;
-    if (elapsed > 500 && m) {
-        const double speed = m->CpuCycleCount.exchange(0, std::memory_order_relaxed) / (320000000.0 / elapsed);
-        const double rate = m->DisplayFrameCount.exchange(0, std::memory_order_relaxed) * 500.0 / elapsed;
-        if (MainForm) {
-            MainForm->SetPanelText(PanelSpeed, QString::asprintf("%4.1f MHz", speed));
-            MainForm->SetPanelText(PanelFrameRate, QString::asprintf("%3.0f FPS", rate));
-            MainForm->RepaintStatusBar();
-        }
-        lastDisplayTime = now;
-    }
     if (m && m->StopSerial() != seenStop && m->IsDebugHeld()) {
         seenStop = m->StopSerial();
         EnterStopped();
@@ -863,7 +852,8 @@ void TDebugForm::ScrollChange() { RefreshView(); }
 
 void TDebugForm::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (!placed) PlaceBesideMainWindow();
+    // A place the user left it in (kept in the settings) stands.
+    if (!placed && !property("placed").toBool()) PlaceBesideMainWindow();
     PrepareGrids();
 }
 
@@ -871,7 +861,7 @@ void TDebugForm::showEvent(QShowEvent* event) {
 // has room, else left, narrowed down to its minimum width if need be; when
 // neither side has room but the screen is wide enough for both, the main
 // window moves to the left edge to make it. Failing that, below the main
-// window, and as a last resort at the screen's right edge.
+// window, even where the screen ends there: never over the picture.
 void TDebugForm::PlaceBesideMainWindow() {
     placed = true;
     if (!MainForm) return;
@@ -900,11 +890,11 @@ void TDebugForm::PlaceBesideMainWindow() {
         const int width = std::min(size.width(), onRight ? right : left);
         resize(width - frameExtra, height());
         move(onRight ? main.right() + 1 : main.left() - width, y);
-    } else if (main.bottom() + 1 + size.height() <= room.bottom() + 1) {
-        move(std::clamp(main.left(), room.left(), room.right() + 1 - size.width()), main.bottom() + 1);
     } else {
-        move(room.right() + 1 - size.width(), y);
+        move(std::clamp(main.left(), room.left(), std::max(room.left(), room.right() + 1 - size.width())),
+             main.bottom() + 1);
     }
+    setProperty("placed", true); // the main window keeps the place with the others
 }
 
 // A machine held by a window that is no longer on screen would look frozen,

@@ -16,11 +16,15 @@
 #include <stdexcept>
 
 #include "audio/HostAudio.h"
+#include "audio/AudioTap.h"
+#include "audio/WavWriter.h"
 #include "board/Machine.h"
+#include "host/ZstdCompressor.h"
 #include "ui/FormAbout.h"
 #include "ui/FormDebug.h"
 #include "ui/FormDiag.h"
 #include "ui/FormOptions.h"
+#include "ui/Settings.h"
 #include "ui/HostKeys.h"
 
 TMainForm* MainForm = nullptr;
@@ -31,8 +35,6 @@ namespace {
 
 const char* const kCaption = "Vexa Z80 Board Emulator";
 const char* const kRecentFoldersKey = "recentFolders";
-
-QSettings Settings() { return QSettings("vexa", "vexa"); }
 
 bool OnUiThread() { return QThread::currentThread() == qApp->thread(); }
 
@@ -53,9 +55,8 @@ void TScreen::paintEvent(QPaintEvent*) {
     store->TakeInto(reinterpret_cast<uint32_t*>(frame.bits()));
     QPainter painter(this);
     painter.fillRect(rect(), Qt::black);
-    // One fixed fast filter; the anti-alias option is not consulted.
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    painter.drawImage(QRect(0, 0, DisplayWidth, DisplayHeight), frame);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
+    painter.drawImage(PictureRect(size(), integerScale), frame);
 }
 
 // ---------------------------------------------------------------------------
@@ -70,9 +71,9 @@ TStatusPanels::TStatusPanels(QWidget* parent) : QStatusBar(parent) {
     small.setPixelSize(10);
     setFont(small);
     panels = {{
-        {30, "IDLE", Centre, false},
-        {55, "", Centre, true},
-        {50, "", Centre, true},
+        {48, "IDLE", Centre, false}, // room for "PAUSED"
+        {75, "", Centre, true}, // room for "1234.5 MHz" when fast-forwarding
+        {60, "", Centre, true},
         {10, "", Left, false},
         {50, "SD/MMC", Centre, false},
         {25, "", Left, true},
@@ -172,6 +173,8 @@ TMainForm::TMainForm() {
 void TMainForm::CreateMachine() {
     MachineOptions options;
     options.startThreads = true;
+    compressor = MakeZstdCompressor();
+    options.compressor = compressor.get();
     machine = new Machine(this, options);
     if (DiagSink* sink = DiagForm.load(std::memory_order_acquire)) machine->Diag().Connect(sink);
     VexaMachine.store(machine, std::memory_order_release);
@@ -226,10 +229,9 @@ void TMainForm::BuildMenus() {
     MenuControlOptions = control->addAction("&Options...", this, &TMainForm::MenuControlOptionsClick);
     MenuControlOptions->setObjectName("MenuControlOptions");
     control->addSeparator();
-    MenuControlPause = control->addAction("&Pause Emulation");
+    MenuControlPause = control->addAction("&Pause Emulation", this, &TMainForm::MenuControlPauseClick);
     MenuControlPause->setObjectName("MenuControlPause");
-    MenuControlPause->setEnabled(false);
-    MenuControlResume = control->addAction("Resu&me Emulation");
+    MenuControlResume = control->addAction("Resu&me Emulation", this, &TMainForm::MenuControlResumeClick);
     MenuControlResume->setObjectName("MenuControlResume");
     MenuControlResume->setEnabled(false);
 
@@ -245,7 +247,9 @@ void TMainForm::BuildMenus() {
     MenuHelpAbout = help->addAction("&About", this, &TMainForm::MenuHelpAboutClick);
     MenuHelpAbout->setObjectName("MenuHelpAbout");
 
-    for (QMenu* menu : {file, load, control, debug, help}) {
+    BuildControlMenus(file, MenuFileExit, control, help, MenuHelpAbout);
+    // Every menu and submenu, those just added included.
+    for (QMenu* menu : bar->findChildren<QMenu*>()) {
         connect(menu, &QMenu::aboutToShow, this, &TMainForm::MenuShown);
         connect(menu, &QMenu::aboutToHide, this, &TMainForm::MenuHidden);
     }
@@ -288,14 +292,14 @@ bool TMainForm::OpenRunFolder(const QString& folder) {
     return true;
 }
 
-QStringList TMainForm::RecentFolders() const { return Settings().value(kRecentFoldersKey).toStringList(); }
+QStringList TMainForm::RecentFolders() const { return OpenSettings()->value(kRecentFoldersKey).toStringList(); }
 
 void TMainForm::RememberFolder(const QString& folder) {
     QStringList folders = RecentFolders();
     folders.removeAll(folder);
     folders.prepend(folder);
     while (folders.size() > MaxRecentFolders) folders.removeLast();
-    Settings().setValue(kRecentFoldersKey, folders);
+    OpenSettings()->setValue(kRecentFoldersKey, folders);
     FillRecentMenu();
 }
 
@@ -325,12 +329,17 @@ void TMainForm::MenuControlNMIClick() {
 }
 
 void TMainForm::MenuControlOptionsClick() {
-    if (OptionsForm) OptionsForm->exec();
+    if (!OptionsForm) return;
+    // The dialog opens where it was last left (Qt centres it the first time).
+    if (const auto settings = OpenSettings(); settings->contains("window/options"))
+        OptionsForm->restoreGeometry(settings->value("window/options").toByteArray());
+    OptionsForm->exec();
+    OpenSettings()->setValue("window/options", OptionsForm->saveGeometry());
 }
 
 void TMainForm::MenuDebugDebuggerClick() {
     if (!DebugForm) return;
-    DebugForm->show();
+    DebugForm->show(); // it places itself beside the picture, narrowing if need be
     DebugForm->raise();
     DebugForm->activateWindow();
 }
@@ -338,6 +347,7 @@ void TMainForm::MenuDebugDebuggerClick() {
 void TMainForm::MenuDebugMonitorClick() {
     TDiagForm* monitor = DiagFormWindow();
     if (!monitor) return;
+    PlaceBeside(monitor);
     monitor->show();
     monitor->raise();
     monitor->activateWindow();
@@ -395,6 +405,7 @@ bool MenuHasKeyboard() {
 void TMainForm::ReleaseHeldKeys() {
     for (const auto& [physical, vk] : keysDown) FormKeyUp(vk, 0);
     keysDown.clear();
+    ReleaseHeldShortcuts(); // a held fast-forward or rewind ends with its key
 }
 
 void TMainForm::MenuShown() {
@@ -427,8 +438,11 @@ bool TMainForm::HandleKey(QEvent* e) {
     if (e->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(e);
         uint16_t vk = VirtualKeyFromEvent(*key);
+        const uint32_t physical = PhysicalKey(*key, vk);
+        // A key the machine holds stays the machine's until it is released.
+        if (keysDown.count(physical) == 0 && HandleHostShortcut(key, vk, true)) return true;
         // A repeat keeps the code of the first press.
-        auto [it, inserted] = keysDown.try_emplace(PhysicalKey(*key, vk), vk);
+        auto [it, inserted] = keysDown.try_emplace(physical, vk);
         if (!inserted) vk = it->second;
         if (vk == 0) keysDown.erase(it);
         // Tab and F10 are the machine's keys, not focus or menu navigation.
@@ -442,6 +456,7 @@ bool TMainForm::HandleKey(QEvent* e) {
         // X11 reports auto-repeat as release and press pairs; the machine sees
         // only the presses, as a held key on a PS/2 keyboard.
         if (key->isAutoRepeat()) return true;
+        if (HandleHostShortcut(key, VirtualKeyFromEvent(*key), false)) return true;
         // Only the release of a key whose press the machine saw: not the Esc
         // that closed a menu, nor keys pressed in another window.
         const auto it = keysDown.find(PhysicalKey(*key, VirtualKeyFromEvent(*key)));
@@ -476,6 +491,8 @@ void TMainForm::showEvent(QShowEvent* e) {
     QMainWindow::showEvent(e);
     if (shown) return;
     shown = true;
+    RestoreWindowPlaces();
+    UpdateRunState();
     setFocus();
     if (DebugForm) DebugForm->BtnRunClick();
 }
@@ -487,6 +504,9 @@ bool TMainForm::FormCloseQuery() {
 
 void TMainForm::FormClose() {
     if (!machine) return;
+    SaveWindowPlaces();
+    ReleaseHeldShortcuts();
+    if (IsRecording()) StopRecording();
     if (DebugForm) DebugForm->MachineGone();
     try {
         machine->Shutdown();
@@ -609,4 +629,8 @@ void TMainForm::PresentFrame(const uint32_t* argb) {
     PostToUi(screenRepaintPosted, &TMainForm::ApplyScreenRepaint);
 }
 
-std::unique_ptr<AudioOutput> TMainForm::OpenAudioOutput() { return OpenHostAudioOutput(); }
+std::unique_ptr<AudioOutput> TMainForm::OpenAudioOutput() {
+    std::unique_ptr<AudioOutput> output = OpenHostAudioOutput();
+    audioOutput = output.get();
+    return output;
+}

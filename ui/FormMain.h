@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QStatusBar>
 #include <array>
+#include <memory>
 #include <atomic>
 #include <mutex>
 #include <optional>
@@ -18,9 +19,16 @@
 #include "host/FrameStore.h"
 #include "host/Host.h"
 #include "host/StatusPanels.h"
+#include "ui/Shortcuts.h"
 
 class QAction;
+class QKeyEvent;
 class QMenu;
+class QTimer;
+class AudioOutput;
+class AudioTap;
+class StateCompressor;
+class WavWriter;
 class Machine;
 class TVexaBoard;
 class TMainForm;
@@ -32,8 +40,9 @@ extern TMainForm* MainForm;
 extern std::atomic<Machine*> VexaMachine;
 extern std::atomic<TVexaBoard*> VexaBoard;
 
-// The client area above the status bar: the frame stretched to 600 x 408 at
-// the top left on black, whatever the window's size.
+// The client area above the status bar: the frame scaled to fit the window
+// in the 600 x 408 proportion, centred on black; with integer scaling, each
+// emulated pixel a whole number of screen pixels each way.
 class TScreen : public QWidget {
     Q_OBJECT
 public:
@@ -42,6 +51,13 @@ public:
 
     TScreen(FrameStore* store, QWidget* parent);
     const QImage& Frame() const { return frame; }
+    // Smooth (bilinear) or nearest-pixel filtering, as "Use anti-alias when
+    // scaling" says; integer scaling.
+    void SetFiltering(bool smoothScaling, bool integerScaling);
+    bool Smooth() const { return smooth; }
+    bool IntegerScale() const { return integerScale; }
+    // Where the picture goes inside a client area of this size.
+    static QRect PictureRect(QSize area, bool integerScaling);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -49,6 +65,8 @@ protected:
 private:
     FrameStore* store;
     QImage frame;
+    bool smooth = true;
+    bool integerScale = false;
 };
 
 // A status bar of fixed-width panels, two of them (the SD lamps) drawn by
@@ -87,7 +105,9 @@ public:
 
     TStatusPanels* StatusBar() const { return statusPanels; }
     TScreen* Screen() const { return screen; }
-    void SetPanelText(int panel, const QString& text) { statusPanels->SetPanelText(panel, text); }
+    // Panel 0 says "PAUSED" and the speed panels are blank while paused; the
+    // debugger's run state shows again on resume.
+    void SetPanelText(int panel, const QString& text);
     QString PanelText(int panel) const { return statusPanels->PanelText(panel); }
     // True once the machine or a start-up error asked the program to end.
     bool TerminateRequested() const { return terminateRequested.load(std::memory_order_acquire); }
@@ -132,6 +152,46 @@ public:
     QAction* MenuDebugMonitor = nullptr;
     QAction* MenuHelpAbout = nullptr;
 
+    // ---- Emulation control, picture, save states (ui/FormMainControl.cpp) ----
+    QAction* MenuFileSaveState = nullptr;
+    QAction* MenuFileLoadState = nullptr;
+    QMenu* MenuFileQuickSave = nullptr;
+    QMenu* MenuFileQuickLoad = nullptr;
+    QAction* MenuFileScreenshot = nullptr;
+    QAction* MenuFileRecordSound = nullptr;
+    QAction* MenuControlFrameAdvance = nullptr;
+    QAction* MenuControlFastForward = nullptr;
+    QAction* MenuControlRewind = nullptr;
+    QAction* MenuViewFullScreen = nullptr;
+    QAction* MenuViewIntegerScale = nullptr;
+    QAction* MenuViewSmooth = nullptr;
+    QAction* MenuHelpShortcuts = nullptr;
+
+    bool IsPaused() const;
+    void SetPaused(bool paused);
+    void AdvanceFrame();
+    // Held keys (or the menu's toggle): on while held.
+    void SetFastForward(bool on);
+    void SetRewinding(bool on);
+    bool IsRewinding() const { return rewinding; }
+    // Each false with a message box (unless quiet) that says why.
+    bool SaveStateTo(const QString& path, bool quiet = false);
+    bool LoadStateFrom(const QString& path, bool quiet = false);
+    QString QuickSlotPath(int slot) const;
+    bool SaveScreenshotTo(const QString& path, bool quiet = false);
+    bool StartRecording(const QString& path, bool quiet = false);
+    bool StopRecording(bool quiet = false);
+    bool IsRecording() const;
+    void SetFullScreen(bool on);
+    // Speed, filtering, integer scaling and rewind as the options dialog has them.
+    void ApplyOptions();
+    // Opens a tool window beside this one, never over the picture.
+    void PlaceBeside(QWidget* window);
+    // The last readouts (MHz and frames per second), for tests.
+    double LastMhz() const { return lastMhz; }
+    double LastFps() const { return lastFps; }
+    void UpdateReadouts();
+
 public slots:
     void MenuFileLoadVXFClick();
     void MenuFileOpenFolderClick();
@@ -141,6 +201,13 @@ public slots:
     void MenuDebugDebuggerClick();
     void MenuDebugMonitorClick();
     void MenuHelpAboutClick();
+    void MenuFileSaveStateClick();
+    void MenuFileLoadStateClick();
+    void MenuFileScreenshotClick();
+    void MenuFileRecordSoundClick();
+    void MenuControlPauseClick();
+    void MenuControlResumeClick();
+    void MenuHelpShortcutsClick();
 
 protected:
     bool event(QEvent* event) override;
@@ -168,6 +235,32 @@ private:
     bool FormCloseQuery();
     void FormClose();
     void DestroyBoard();
+
+    // ---- Emulation control (ui/FormMainControl.cpp) ----
+    void BuildControlMenus(QMenu* file, QAction* fileExit, QMenu* control, QMenu* help, QAction* helpAbout);
+    // A host shortcut (Ctrl+Alt+key) pressed or released: true when it was one,
+    // so that its key never reaches the machine.
+    bool HandleHostShortcut(QKeyEvent* key, uint16_t vk, bool press);
+    void ReleaseHeldShortcuts();
+    void UpdateRunState();
+    void DrainRecording();
+    void RestoreWindowPlaces();
+    void SaveWindowPlaces();
+    QTimer* readoutTimer = nullptr;
+    QTimer* rewindTimer = nullptr;
+    QTimer* recordTimer = nullptr;
+    uint64_t readoutCycles = 0, readoutFrames = 0;
+    qint64 readoutMs = 0;
+    double lastMhz = 0, lastFps = 0;
+    QString runStateText = "IDLE"; // what the debugger last put in panel 0
+    bool rewinding = false;
+    bool fullScreen = false;
+    QRect windowedGeometry; // the window's place before full screen
+    std::unique_ptr<StateCompressor> compressor;
+    std::unique_ptr<AudioTap> audioTap;
+    AudioOutput* audioOutput = nullptr; // owned by the machine's sound unit
+    std::unique_ptr<WavWriter> recorder;
+    std::unordered_map<uint32_t, HostCommand> shortcutKeysDown; // by scan code (or key) of the held shortcut key
 
     TScreen* screen = nullptr;
     TStatusPanels* statusPanels = nullptr;

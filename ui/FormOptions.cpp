@@ -11,6 +11,9 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "ui/FormMain.h"
+#include "ui/Settings.h"
+
 TOptionsForm* OptionsForm = nullptr;
 
 namespace {
@@ -55,6 +58,7 @@ TOptionsForm::TOptionsForm() {
     SpeedBar->setPageStep(100000);
     SpeedBar->setValue(500000);
     SpeedBar->setEnabled(false);
+    SpeedBar->setToolTip("T-states per 15 ms: 300,000 is the board's own pace");
     auto* barRow = new QHBoxLayout;
     barRow->addWidget(new QLabel("Slow", grpSpeed));
     barRow->addWidget(SpeedBar, 1);
@@ -64,6 +68,7 @@ TOptionsForm::TOptionsForm() {
     general->layout()->addWidget(grpSpeed);
     ChkSDWriteSupport =
         Check(general, "ChkSDWriteSupport", "Enable Write Support for SD/MMC (CAUTION!)", false, false);
+    ChkRewind = Check(general, "ChkRewind", "Keep snapshots for rewind (hold Ctrl+Alt+R)", true, true);
     static_cast<QVBoxLayout*>(general->layout())->addStretch(1);
     connect(ChkSpeed, &QCheckBox::clicked, this, &TOptionsForm::ChkSpeedClick);
 
@@ -81,6 +86,7 @@ TOptionsForm::TOptionsForm() {
     videoLayout->addWidget(RadioVGA);
     video->layout()->addWidget(grpVideo);
     ChkAntiAlias = Check(video, "ChkAntiAlias", "Use anti-alias when scaling (More CPU!)", true, true);
+    ChkIntegerScale = Check(video, "ChkIntegerScale", "Scale by whole pixels only (integer scaling)", false, true);
     static_cast<QVBoxLayout*>(video->layout())->addStretch(1);
 
     QWidget* audio = Page(tabs, "Audio");
@@ -116,10 +122,38 @@ TOptionsForm::TOptionsForm() {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(tabs);
     layout->addLayout(buttons);
+
+    auto settings = OpenSettings();
+    ChkSpeed->setChecked(settings->value("speed/automatic", true).toBool());
+    SpeedBar->setValue(settings->value("speed/slider", 500000).toInt());
+    SpeedBar->setEnabled(!ChkSpeed->isChecked());
+    ChkAntiAlias->setChecked(settings->value("video/antialias", true).toBool());
+    ChkIntegerScale->setChecked(settings->value("video/integer", false).toBool());
+    ChkRewind->setChecked(settings->value("rewind/enabled", true).toBool());
+    // Each change takes effect at once, as a slider should.
+    auto apply = [] {
+        if (MainForm) MainForm->ApplyOptions();
+    };
+    connect(SpeedBar, &QSlider::valueChanged, this, apply);
+    for (QCheckBox* box : {ChkAntiAlias, ChkIntegerScale, ChkRewind})
+        connect(box, &QCheckBox::toggled, this, apply);
+    apply();
+}
+
+void TOptionsForm::SaveSettings() const {
+    auto settings = OpenSettings();
+    settings->setValue("speed/automatic", ChkSpeed->isChecked());
+    settings->setValue("speed/slider", SpeedBar->value());
+    settings->setValue("video/antialias", ChkAntiAlias->isChecked());
+    settings->setValue("video/integer", ChkIntegerScale->isChecked());
+    settings->setValue("rewind/enabled", ChkRewind->isChecked());
 }
 
 TOptionsForm::~TOptionsForm() {
     if (OptionsForm == this) OptionsForm = nullptr;
 }
 
-void TOptionsForm::ChkSpeedClick() { SpeedBar->setEnabled(!ChkSpeed->isChecked()); }
+void TOptionsForm::ChkSpeedClick() {
+    SpeedBar->setEnabled(!ChkSpeed->isChecked());
+    if (MainForm) MainForm->ApplyOptions();
+}

@@ -1,5 +1,6 @@
-// The options dialog. Its controls keep their state for the run and are read
-// by nothing else: the machine's behaviour comes from config.txt alone.
+// The options dialog. The speed, the picture's filtering and scaling and
+// rewind take effect at once and are kept across runs; the other controls
+// keep their state for the run and change nothing.
 #pragma once
 
 #include <QDialog>
@@ -28,6 +29,11 @@ public:
     QCheckBox* ChkSerial;
     QComboBox* ComboSerial;
     QCheckBox* ChkIDE;
+    QCheckBox* ChkIntegerScale;
+    QCheckBox* ChkRewind;
+
+    // Writes the settings that last across runs.
+    void SaveSettings() const;
 
 public slots:
     void ChkSpeedClick();

@@ -1,5 +1,6 @@
 #include "video/Vexavideo.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "board/MachineBus.h"
@@ -309,4 +310,218 @@ void TVexaVideo::WriteLineCopStart(uint16_t address, uint8_t v) {
     }
     DIAG_POST_TOOLKIT(diag, DIAG_VIDEO, "LineCop Start Address set to 0x%5.5x (%s)",
                       LineCopProgramBase + lineCopStart, lineCopRun ? "running" : "stopped");
+}
+
+// ---------------------------------------------------------------------------
+// Save state: registers first, then the memories and the rendered lines (so
+// that a loaded state shows its picture at once). The scalars are checked
+// before any memory is touched.
+
+namespace {
+constexpr size_t VideoArrayBytes(const TVexaVideo& v) {
+    return sizeof v.vram + sizeof v.spriteRam + sizeof v.paletteRam + sizeof v.hostPalette + sizeof v.linePalette +
+           sizeof v.lineBuffer + sizeof v.spriteLineBuffer;
+}
+} // namespace
+
+void TVexaVideo::SaveState(StateWriter& w) const {
+    w.I32(rasterLine);
+    w.I32(lineCycle);
+    w.Bool(rasterFlag);
+    w.Bool(rasterEnable);
+    w.U16(rasterTarget);
+    w.Bool(windowSelect);
+    w.I32(top);
+    w.I32(bottom);
+    w.I32(left);
+    w.I32(right);
+    w.U8(videoMode);
+    w.U8(tileSubMode);
+    w.Bool(inhibit);
+    w.Bool(blankLeft16);
+    w.U8(planeSet);
+    w.Bool(extendedChunky);
+    w.Bool(dualPlayfield);
+    w.Bool(mapBuffer[0]);
+    w.Bool(mapBuffer[1]);
+    w.Bool(tileBank[0]);
+    w.Bool(tileBank[1]);
+    w.Bool(tiles8x8);
+    w.Bool(playfieldSwap);
+    w.Array(yScroll, 2);
+    w.U8(chunkyPixelWidth);
+    w.Array(planeAddress, 16);
+    w.U8(planeCount);
+    w.I32(bitmapCounter);
+    w.U8(planeModulo);
+    w.U32(videoPage);
+    w.U32(spritePage);
+    w.U8(livePalette);
+    w.U8(targetPalette);
+    w.U8(lineDrawColour);
+    w.U16(lineCopStart);
+    w.U16(lineCopPC);
+    w.U16(lineCopRegister);
+    w.Bool(lineCopRun);
+    w.U16(lineCopWaitLine);
+    for (const Sprite& s : sprites) {
+        w.U16(s.x);
+        w.U16(s.y);
+        w.U16(s.definition);
+        w.U8(s.height);
+        w.Bool(s.flag1);
+        w.Bool(s.flag2);
+        w.Bool(s.flag3);
+    }
+    w.U8(spriteControl);
+    w.Bool(spritesEnabled.load(std::memory_order_relaxed));
+    w.Bool(spriteBankMode);
+    w.Bool(spriteBankSelect);
+    w.I32(spriteCountdown);
+    w.U16(blitSource);
+    w.U16(blitDest);
+    w.U8(blitSourceBank);
+    w.U8(blitDestBank);
+    w.U16(blitSourceModulo);
+    w.U16(blitDestModulo);
+    w.U8(blitHeight);
+    w.U8(blitWidth);
+    w.U8(blitControl);
+
+    w.Array(vram, VramSize);
+    w.Array(spriteRam, SpriteRamSize);
+    w.Array(paletteRam, PaletteRamSize);
+    w.Array(&hostPalette[0][0], 2 * 256);
+    w.Array(&linePalette[0][0], RenderedLines * 256);
+    w.Array(&lineBuffer[0][0], RasterLines * LineWidth);
+    w.Array(&spriteLineBuffer[0][0], RasterLines * LineWidth);
+}
+
+bool TVexaVideo::LoadState(StateReader& r) {
+    const int line = r.Ranged(0, RasterLines - 1);
+    const int cycle = r.Ranged(0, 1 << 30);
+    const bool flag = r.Bool(), enable = r.Bool();
+    const uint16_t target = r.U16();
+    const bool window = r.Bool();
+    const int t = r.Ranged(0, 120), b = r.Ranged(160, 280), l = r.Ranged(0, 240), rt = r.Ranged(256, 496);
+    const uint8_t mode = r.U8(), subMode = r.U8();
+    const bool inh = r.Bool(), blank = r.Bool();
+    const uint8_t set = r.U8();
+    const bool exChunky = r.Bool(), dual = r.Bool(), map0 = r.Bool(), map1 = r.Bool(), bank0 = r.Bool(),
+               bank1 = r.Bool(), small = r.Bool(), swap = r.Bool();
+    uint8_t scroll[2];
+    r.Array(scroll, 2);
+    const uint8_t pixelWidth = r.U8();
+    uint32_t planes[16];
+    r.Array(planes, 16);
+    const uint8_t count = r.U8();
+    const int32_t counter = r.I32();
+    const uint8_t modulo = r.U8();
+    const uint32_t vPage = r.U32(), sPage = r.U32();
+    const uint8_t live = r.U8(), targetPal = r.U8(), drawColour = r.U8();
+    const uint16_t copStart = r.U16(), copPC = r.U16(), copRegister = r.U16();
+    const bool copRun = r.Bool();
+    const uint16_t copWait = r.U16();
+    Sprite sprite[SpriteCount];
+    for (Sprite& s : sprite) {
+        s.x = r.U16();
+        s.y = r.U16();
+        s.definition = r.U16();
+        s.height = r.U8();
+        s.flag1 = r.Bool();
+        s.flag2 = r.Bool();
+        s.flag3 = r.Bool();
+        if (s.definition > 0x1FF) r.Fail();
+    }
+    const uint8_t sprCtrl = r.U8();
+    const bool sprOn = r.Bool(), sprBankMode = r.Bool(), sprBankSel = r.Bool();
+    const int countdown = r.Ranged(0, SpriteCountdownStart);
+    const uint16_t bSrc = r.U16(), bDst = r.U16();
+    const uint8_t bSrcBank = r.U8(), bDstBank = r.U8();
+    const uint16_t bSrcMod = r.U16(), bDstMod = r.U16();
+    const uint8_t bH = r.U8(), bW = r.U8(), bCtrl = r.U8();
+    // Values that index the memories or select a code path must be ones the
+    // registers can produce.
+    if (l % 16 || rt % 16 || target > 0x1FF || mode > ModeTile || subMode > 1 || set > 1 || pixelWidth < 1 ||
+        pixelWidth > 8 || count > 7 || bSrcBank > 7 || bDstBank > 7 || bSrcMod > 0x3FF || bDstMod > 0x3FF || vPage > 0x3F || sPage > 0x1F || live > 1 || targetPal > 1 ||
+        copRegister > 0x7FF)
+        r.Fail();
+    if (!r.Ok() || r.Remaining() != VideoArrayBytes(*this)) return false;
+
+    rasterLine = line;
+    lineCycle = cycle;
+    rasterFlag = flag;
+    rasterEnable = enable;
+    rasterTarget = target;
+    windowSelect = window;
+    top = t;
+    bottom = b;
+    left = l;
+    right = rt;
+    videoMode = mode;
+    tileSubMode = subMode;
+    inhibit = inh;
+    blankLeft16 = blank;
+    planeSet = set;
+    extendedChunky = exChunky;
+    dualPlayfield = dual;
+    mapBuffer[0] = map0;
+    mapBuffer[1] = map1;
+    tileBank[0] = bank0;
+    tileBank[1] = bank1;
+    tiles8x8 = small;
+    playfieldSwap = swap;
+    yScroll[0] = scroll[0];
+    yScroll[1] = scroll[1];
+    chunkyPixelWidth = pixelWidth;
+    std::memcpy(planeAddress, planes, sizeof planes);
+    planeCount = count;
+    bitmapCounter = counter;
+    planeModulo = modulo;
+    videoPage = vPage;
+    spritePage = sPage;
+    livePalette = live;
+    targetPalette = targetPal;
+    lineDrawColour = drawColour;
+    lineCopStart = copStart;
+    lineCopPC = copPC;
+    lineCopRegister = copRegister;
+    lineCopRun = copRun;
+    lineCopWaitLine = copWait;
+    std::copy(sprite, sprite + SpriteCount, sprites);
+    spriteControl = sprCtrl;
+    spritesEnabled.store(sprOn, std::memory_order_relaxed);
+    spriteBankMode = sprBankMode;
+    spriteBankSelect = sprBankSel;
+    spriteCountdown = countdown;
+    blitSource = bSrc;
+    blitDest = bDst;
+    blitSourceBank = bSrcBank;
+    blitDestBank = bDstBank;
+    blitSourceModulo = bSrcMod;
+    blitDestModulo = bDstMod;
+    blitHeight = bH;
+    blitWidth = bW;
+    blitControl = bCtrl;
+
+    r.Array(vram, VramSize);
+    r.Array(spriteRam, SpriteRamSize);
+    r.Array(paletteRam, PaletteRamSize);
+    r.Array(&hostPalette[0][0], 2 * 256);
+    r.Array(&linePalette[0][0], RenderedLines * 256);
+    r.Array(&lineBuffer[0][0], RasterLines * LineWidth);
+    r.Array(&spriteLineBuffer[0][0], RasterLines * LineWidth);
+    RefreshPanels();
+    return true;
+}
+
+void TVexaVideo::RefreshPanels() {
+    // Shown again whatever the panels held before: a loaded state replaces
+    // everything they described.
+    std::fill(std::begin(panelShown), std::end(panelShown), nullptr);
+    SetPanel(PanelVideoActive, inhibit ? "INH" : "ACT");
+    if (videoMode == ModePlanar) SetPanel(PanelVideoMode, "PLANAR");
+    else if (videoMode == ModeChunky) SetPanel(PanelVideoMode, extendedChunky ? "EX CHNK" : "CHUNKY");
+    else SetPanel(PanelVideoMode, TileModeName());
+    SetPanel(PanelLineCop, lineCopRun ? "RUN" : "IDLE");
 }

@@ -15,6 +15,7 @@
 #include <cstdint>
 
 #include "board/Timing.h"
+#include "board/StateIO.h"
 
 class DiagChannel;
 class FrameExchange;
@@ -43,6 +44,15 @@ public:
     // Where finished frames go when someone has asked for one (none by default).
     void SetFrameExchange(FrameExchange* exchange) { frames = exchange; }
     void Reset();
+
+    // Save states: this unit's own section, written and read while the
+    // processor is idle. LoadState leaves the unit as it was when it fails.
+    static constexpr uint32_t StateTagId = StateTag("VIDE");
+    static constexpr uint16_t StateVersion = 1;
+    void SaveState(StateWriter& w) const;
+    bool LoadState(StateReader& r);
+    // Tells the host the status panels (state, mode, line coprocessor) anew.
+    void RefreshPanels();
 
     // After every instruction: the common case only adds to lineCycle.
     bool Tick(int cycles) {
@@ -74,6 +84,11 @@ public:
     bool SpritesEnabled() const { return spritesEnabled.load(std::memory_order_relaxed); }
 
     int RasterLine() const { return rasterLine; }
+    // Frames the raster has finished since the chip was built; any thread may
+    // read it (the frame-rate readout, frame advance).
+    uint64_t FramesCompleted() const { return framesCompleted.load(std::memory_order_relaxed); }
+    // T-states until the raster starts its next frame.
+    int CyclesToFrameEnd() const { return (RasterLines - rasterLine) * CyclesPerLine - lineCycle; }
     int LineCycle() const { return lineCycle; }
     bool LineCopRunning() const { return lineCopRun; }
 
@@ -185,6 +200,7 @@ private:
     bool spriteBankMode = false;
     bool spriteBankSelect = false;
     int spriteCountdown = SpriteCountdownStart;
+    std::atomic<uint64_t> framesCompleted{0};
 
     // Blitter.
     uint16_t blitSource = 0, blitDest = 0;

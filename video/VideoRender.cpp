@@ -79,6 +79,7 @@ void TVexaVideo::ProcessLines() {
         if (rasterLine == RasterLines) {
             // A frame is complete: lines 0-255 hold it until line 0 is drawn again.
             if (frames != nullptr && frames->Wanted()) [[unlikely]] frames->Publish(*this);
+            framesCompleted.store(framesCompleted.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
             rasterLine = 0;
             bitmapCounter = 0;
             if (lineCopRun) {

@@ -429,13 +429,15 @@ void DebuggerTest::MemoryViewGoesToLabelsEditsAndFinds() {
 }
 
 void DebuggerTest::OpensBesideTheMainWindowAndCloseLetsTheMachineRun() {
-    // Beside the main window where the screen has room, else at its edge.
+    // Beside the main window where the screen has room, else below it: never
+    // over the picture.
     const QRect room = MainForm->QWidget::screen()->availableGeometry();
     MainForm->move(room.topLeft());
     DebugForm->PlaceBesideMainWindow();
     const QRect main = MainForm->frameGeometry(), debug = DebugForm->frameGeometry();
     if (room.width() >= main.width() + DebugForm->minimumWidth()) QVERIFY(!debug.intersects(main));
-    else QCOMPARE(debug.right(), room.right());
+    else QVERIFY(debug.top() > main.bottom());
+    QVERIFY(!debug.intersects(QRect(MainForm->Screen()->mapToGlobal(QPoint(0, 0)), MainForm->Screen()->size())));
     StopAndReset();
     QVERIFY(VexaMachine.load()->IsDebugHeld());
     DebugForm->close();

@@ -12,6 +12,7 @@
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
+#include <cstdlib>
 #include <thread>
 
 #include "UiTestSupport.h"
@@ -66,7 +67,7 @@ private slots:
     void StatusBarPanelsAtStart();
     void MenusHaveTheirEntries();
     void MenusReachColdBootNmiAndWindows();
-    void FramesAreDrawnAt600x408TopLeft();
+    void FramesAreScaledInTheirProportion();
     void PanelTextsFromOtherThreadsArriveInOrder();
     void VideoRegisterWritesChangePanels();
     void CloseWritesDumpsAndLampsGoDark();
@@ -110,7 +111,7 @@ void FormsTest::StatusBarPanelsAtStart() {
     Emulator emu("steps");
     QVERIFY(emu.Start());
     TStatusPanels* bar = MainForm->StatusBar();
-    const int widths[17] = {30, 55, 50, 10, 50, 25, 25, 10, 40, 50, 10, 45, 55, 10, 50, 50, 50};
+    const int widths[17] = {48, 75, 60, 10, 50, 25, 25, 10, 40, 50, 10, 45, 55, 10, 50, 50, 50};
     const char* texts[17] = {"RUN", "", "", "", "SD/MMC", "", "", "", "Video", "N/R", "", "VMODE", "", "", "LINECOP",
                              "IDLE", ""};
     // Showing the window put the debugger in its running state; its first
@@ -137,14 +138,14 @@ void FormsTest::MenusHaveTheirEntries() {
     QVERIFY(emu.Start());
     QStringList menus;
     for (QAction* a : MainForm->menuBar()->actions()) menus << a->text();
-    QCOMPARE(menus, QStringList({"&File", "&Control", "&Debug", "&Help"}));
+    QCOMPARE(menus, QStringList({"&File", "&Control", "&View", "&Debug", "&Help"}));
     const struct {
         const char* text;
         bool enabled;
     } entries[] = {
         {"&VXF Binary...", false},   {"&Raw Binary...", false},    {"E&xit", true},
         {"&Reset (Cold Boot)", true}, {"&NMI (Warm Boot)", true},  {"&Options...", true},
-        {"&Pause Emulation", false}, {"Resu&me Emulation", false}, {"&Debug Screen", true},
+        {"&Pause Emulation\tCtrl+Alt+P", true}, {"Resu&me Emulation\tCtrl+Alt+P", false}, {"&Debug Screen", true},
         {"&I/O Monitor", true},      {"&About", true},
     };
     for (const auto& e : entries) {
@@ -153,14 +154,15 @@ void FormsTest::MenusHaveTheirEntries() {
         QCOMPARE(a->isEnabled(), e.enabled);
     }
     // Separators after Load, after NMI and after Options; the run folders sit
-    // between Load and Exit, in a group of their own.
+    // between Load and the state entries, in a group of their own, and the
+    // state, screenshot and speed entries have groups of theirs.
     auto kinds = [](QMenu* m) {
         QString s;
         for (QAction* a : m->actions()) s += a->isSeparator() ? '-' : a->menu() ? '>' : 'x';
         return s;
     };
-    QCOMPARE(kinds(MainForm->menuBar()->actions()[0]->menu()), QString(">-x>-x"));
-    QCOMPARE(kinds(MainForm->menuBar()->actions()[1]->menu()), QString("xx-x-xx"));
+    QCOMPARE(kinds(MainForm->menuBar()->actions()[0]->menu()), QString(">-x>-xx>>-xx-x"));
+    QCOMPARE(kinds(MainForm->menuBar()->actions()[1]->menu()), QString("xx-x-xxx-xx"));
 }
 
 void FormsTest::MenusReachColdBootNmiAndWindows() {
@@ -211,7 +213,7 @@ void FormsTest::MenusReachColdBootNmiAndWindows() {
     QCOMPARE(OptionsForm->SpeedBar->value(), 500000);
 }
 
-void FormsTest::FramesAreDrawnAt600x408TopLeft() {
+void FormsTest::FramesAreScaledInTheirProportion() {
     Emulator emu("steps");
     QVERIFY(emu.Start());
     // Frames come from a thread that is not Qt's, as the display thread's do.
@@ -221,9 +223,10 @@ void FormsTest::FramesAreDrawnAt600x408TopLeft() {
         std::thread t([&] { MainForm->PresentFrame(frame.data()); });
         t.join();
     };
+    OptionsForm->ChkAntiAlias->setChecked(false);
     // Stop the display thread from overwriting the test's frame.
     emu.Machine()->PauseCpu();
-    MainForm->resize(900, 700);
+    MainForm->resize(1100, 700);
     Pump(50);
     QImage shot;
     // The display thread keeps presenting (black) frames; keep ours the newest
@@ -234,13 +237,17 @@ void FormsTest::FramesAreDrawnAt600x408TopLeft() {
         if (shot.pixelColor(300, 200) == QColor(255, 0, 0)) break;
     }
     emu.Machine()->ResumeCpu();
+    // The picture grows with the window in the 600 x 408 proportion, centred;
+    // nearest-pixel filtering (anti-alias off) keeps the corner pixel blue.
     QVERIFY(shot.width() > 600 && shot.height() > 408);
-    QCOMPARE(shot.pixelColor(300, 200), QColor(255, 0, 0));
-    QCOMPARE(shot.pixelColor(599, 407), QColor(255, 0, 0));
-    QCOMPARE(shot.pixelColor(0, 0), QColor(0, 0, 255));
-    // Outside the 600 x 408 rectangle the window is black, whatever its size.
-    QCOMPARE(shot.pixelColor(600, 200), QColor(0, 0, 0));
-    QCOMPARE(shot.pixelColor(300, 408), QColor(0, 0, 0));
+    const QRect picture = TScreen::PictureRect(shot.size(), false);
+    QVERIFY(picture.width() > 600);
+    QVERIFY(std::abs(picture.width() * 408 - picture.height() * 600) <= 600);
+    QCOMPARE(shot.pixelColor(picture.center()), QColor(255, 0, 0));
+    QCOMPARE(shot.pixelColor(picture.bottomRight()), QColor(255, 0, 0));
+    QCOMPARE(shot.pixelColor(picture.topLeft()), QColor(0, 0, 255));
+    // Outside the picture the window is black.
+    QCOMPARE(shot.pixelColor(0, picture.center().y()), QColor(0, 0, 0));
 }
 
 void FormsTest::PanelTextsFromOtherThreadsArriveInOrder() {

@@ -60,6 +60,8 @@ Emulator::Emulator(const std::string& program, const std::string& extraConfig) {
     std::filesystem::copy_file(testing_support::TestProgram("ui", program), dir / "rom.bin");
     testing_support::WriteFileText(dir / "config.txt", "bootrom rom.bin\n" + extraConfig);
     cwd = std::make_unique<testing_support::ScopedCurrentDir>(dir.Path());
+    // The windows' settings stay in the test's folder, not the user's.
+    qputenv("VEXA_SETTINGS", QByteArray::fromStdString((dir / "settings.ini").string()));
 }
 
 Emulator::~Emulator() { Stop(); }

@@ -9,6 +9,8 @@ fail() { echo "FAIL: $*" >&2; [ -f "$work/vexa.log" ] && cat "$work/vexa.log" >&
 start_vexa() {
   cp "$2" "$work/rom.bin"
   printf 'bootrom rom.bin\n' > "$work/config.txt"
+  # Settings of their own: a window size kept from another run would change the picture's.
+  export VEXA_SETTINGS="$work/settings.ini"
   cd "$work"
   "$1" > vexa.log 2>&1 &
   vexa_pid=$!
