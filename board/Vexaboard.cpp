@@ -68,12 +68,15 @@ void TVexaBoard::UpdatePaging() {
     }
 }
 
+// 0x2000-0xFFFF: RAM, and the VRAM window wherever it is placed.
+inline uint8_t TVexaBoard::ReadAbove0x2000(uint16_t a) const {
+    if ((a & 0xE000) == vramWindowTag) return video->ReadVramWindow(a);
+    if (a & 0x8000) return mainRam[upperReadBase | (a & 0x7FFFu)];
+    return mainRam[lowBase | a];
+}
+
 template <bool Peek> inline uint8_t TVexaBoard::ReadAt(uint16_t a) const {
-    if (a >= 0x2000) [[likely]] {
-        if ((a & 0xE000) == vramWindowTag) return video->ReadVramWindow(a);
-        if (a & 0x8000) return mainRam[upperReadBase | (a & 0x7FFFu)];
-        return mainRam[lowBase | a];
-    }
+    if (a >= PlainPathFloor) [[likely]] return ReadAbove0x2000(a);
     return ReadLowArea<Peek>(a);
 }
 
@@ -89,9 +92,17 @@ template <bool Peek> uint8_t TVexaBoard::ReadLowArea(uint16_t a) const {
     return mainRam[lowBase | a];
 }
 
-// The watched paths are separate calls in tail position, so that the plain
-// path keeps nothing alive across a call and needs no stack frame.
+// The plain path costs what it did before there were watchpoints: an armed
+// watchpoint raises the floor of the plain path above every address, so the
+// one comparison it makes anyway sends each access the other way. The other
+// paths are separate calls in tail position, so that the plain path keeps
+// nothing alive across a call and needs no stack frame.
 uint8_t TVexaBoard::ReadMem(uint16_t a) {
+    if (a >= readFloor) [[likely]] return ReadAbove0x2000(a);
+    return ReadBelowFloor(a);
+}
+
+uint8_t TVexaBoard::ReadBelowFloor(uint16_t a) {
     if (accessHooks & HookMemRead) [[unlikely]] return WatchedRead(a);
     return ReadAt<false>(a);
 }
@@ -105,6 +116,11 @@ uint8_t TVexaBoard::WatchedRead(uint16_t a) {
 uint8_t TVexaBoard::PeekMem(uint16_t a) const { return ReadAt<true>(a); }
 
 void TVexaBoard::WriteMem(uint16_t a, uint8_t v) {
+    if (WritePlain(a, v, writeFloor)) [[likely]] return;
+    WriteBelowFloor(a, v);
+}
+
+void TVexaBoard::WriteBelowFloor(uint16_t a, uint8_t v) {
     if (accessHooks & HookMemWrite) [[unlikely]] return WatchedWrite(a, v);
     WriteAt(a, v);
 }
@@ -114,14 +130,19 @@ void TVexaBoard::WatchedWrite(uint16_t a, uint8_t v) {
     WriteAt(a, v);
 }
 
+// RAM and the VRAM window from `floor` up, unless the write routing is on;
+// false when the write is not one of those.
+inline bool TVexaBoard::WritePlain(uint16_t a, uint8_t v, uint32_t floor) {
+    if (a < floor || (memSelect & 0x20)) return false;
+    // Above 0x8000 the VRAM window is seen by reads only.
+    if (a & 0x8000) mainRam[upperWriteBase | (a & 0x7FFFu)] = v;
+    else if ((a & 0xE000) == vramWindowTag) video->WriteVramWindow(a, v);
+    else mainRam[lowBase | a] = v;
+    return true;
+}
+
 inline void TVexaBoard::WriteAt(uint16_t a, uint8_t v) {
-    if (a >= 0x2000 && !(memSelect & 0x20)) [[likely]] {
-        // Above 0x8000 the VRAM window is seen by reads only.
-        if (a & 0x8000) mainRam[upperWriteBase | (a & 0x7FFFu)] = v;
-        else if ((a & 0xE000) == vramWindowTag) video->WriteVramWindow(a, v);
-        else mainRam[lowBase | a] = v;
-        return;
-    }
+    if (WritePlain(a, v, PlainPathFloor)) [[likely]] return;
     WriteRoutedArea(a, v);
 }
 
@@ -382,6 +403,8 @@ void TVexaBoard::AttachDebugger(Debugger* d) {
 void TVexaBoard::RearmDebug() {
     const bool wasOn = tickHooks != 0;
     accessHooks = debugger ? debugger->AccessHooks() : 0;
+    readFloor = accessHooks & HookMemRead ? NoPlainPath : PlainPathFloor;
+    writeFloor = accessHooks & HookMemWrite ? NoPlainPath : PlainPathFloor;
     tickHooks = static_cast<uint8_t>((tickHooks & TickHookPending) |
                                      (debugger && (debugger->NeedsInstructionHook() || accessHooks ||
                                                    debugger->StopOnTrap())

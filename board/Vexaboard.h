@@ -142,6 +142,8 @@ private:
     template <bool Peek> [[gnu::always_inline]] uint8_t ReadAt(uint16_t address) const;
     template <bool Peek> uint8_t ReadLowArea(uint16_t address) const;
     [[gnu::always_inline]] void WriteAt(uint16_t address, uint8_t value);
+    [[gnu::always_inline]] uint8_t ReadAbove0x2000(uint16_t address) const;
+    [[gnu::always_inline]] bool WritePlain(uint16_t address, uint8_t value, uint32_t floor);
     void WriteRoutedArea(uint16_t address, uint8_t value);
     enum : uint8_t { HookMemRead = 1, HookMemWrite = 2, HookPortIn = 4, HookPortOut = 8 };
     // Breakpoints only: instructions are looked at in the bitmap first.
@@ -149,6 +151,8 @@ private:
     // trap asked for a stop.
     enum : uint8_t { TickHookDebugger = 1, TickHookPending = 2, TickHookEvery = 4 };
     void WatchAccess(int kind, uint16_t address, uint8_t value);
+    uint8_t ReadBelowFloor(uint16_t address);
+    void WriteBelowFloor(uint16_t address, uint8_t value);
     [[gnu::noinline]] uint8_t WatchedRead(uint16_t address);
     [[gnu::noinline]] void WatchedWrite(uint16_t address, uint8_t value);
     [[gnu::noinline]] uint8_t WatchedIn(uint16_t port);
@@ -187,6 +191,11 @@ private:
     Debugger* debugger = nullptr;
     uint8_t tickHooks = 0;     // TickHook* bits
     uint8_t accessHooks = 0;   // Hook* bits
+    // Accesses from here up take the plain path: above the register area, or
+    // (NoPlainPath) none while a memory watchpoint of that kind is armed.
+    static constexpr uint32_t PlainPathFloor = 0x2000, NoPlainPath = 0x10000;
+    uint32_t readFloor = PlainPathFloor;
+    uint32_t writeFloor = PlainPathFloor;
     uint16_t instructionPc = 0; // where the instruction now running started
     const uint8_t* breakpointBitmap = nullptr;
     uint16_t memReadLo = 1, memReadHi = 0, memWriteLo = 1, memWriteHi = 0; // watched spans
