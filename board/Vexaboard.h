@@ -154,7 +154,6 @@ private:
     uint8_t ReadBelowFloor(uint16_t address);
     void WriteBelowFloor(uint16_t address, uint8_t value);
     [[gnu::noinline]] uint8_t WatchedRead(uint16_t address);
-    [[gnu::noinline]] void WatchedWrite(uint16_t address, uint8_t value);
     [[gnu::noinline]] uint8_t WatchedIn(uint16_t port);
     [[gnu::noinline]] bool DebugTick(bool interruptDue);
     bool StepAudio();
