@@ -12,6 +12,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "board/RandomSource.h"
 #include "board/Vexaboard.h"
@@ -33,6 +34,14 @@ struct MachineOptions {
     // Seed of the machine's own copy of the C library's random numbers, which
     // fill the refresh register at reset. Unset: rand() itself.
     std::optional<unsigned> randomSeed;
+};
+
+// A file the latest cold boot could not use, wholly or in part: the text
+// names the full path tried and why (and is also posted, as the category
+// given, to the diagnostics channel at the time).
+struct FileRefusal {
+    int type;
+    std::string text;
 };
 
 class Machine final : public SliceRunner {
@@ -102,6 +111,11 @@ public:
     // Display passes since the speed display last read the figure.
     std::atomic<uint32_t> DisplayFrameCount{0};
 
+    // The files the latest cold boot refused. The first cold boot runs in the
+    // constructor, before anyone can connect a sink, so its program reads
+    // them here to tell the user.
+    const std::vector<FileRefusal>& FileRefusals() const { return fileRefusals; }
+
     // What the latest cold boot read from config.txt.
     bool SdWriteEnable() const { return sdWriteEnable; }
     bool SdNoWritePrompt() const { return sdNoWritePrompt; }
@@ -121,6 +135,8 @@ private:
     bool AskToCommit(const char* question);
     bool CommitSdImage();
     void WriteDump(const char* name, const uint8_t* data, size_t size);
+    void Refuse(int type, std::string text);
+    std::string FullPath(const std::string& path) const;
     void StopThreads();
     uint32_t NextRefresh();
 
@@ -137,6 +153,7 @@ private:
     bool sdNoWritePrompt = false;
     std::string sdImagePath;
     bool lastCommitFailed = false; // the last write-back of the card image failed
+    std::vector<FileRefusal> fileRefusals;
 
     std::atomic<int> pauseDepth{0};          // PauseCpu calls not yet resumed, plus breakpoint stops
     std::atomic<bool> breakpointStop{false}; // the CPU thread holds itself at a breakpoint

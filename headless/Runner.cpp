@@ -34,6 +34,12 @@ void HeadlessRunner::FireDueEvents() {
     }
 }
 
+// One stderr line per file the latest cold boot refused, naming the full
+// path and why; the boxes (on stderr too) keep their own texts.
+void HeadlessRunner::ReportRefusals() {
+    for (const FileRefusal& refusal : machine_->FileRefusals()) std::fprintf(stderr, "%s\n", refusal.text.c_str());
+}
+
 // Like a slice of the CPU thread, but of a chosen length, so that events
 // land on their cycle.
 void HeadlessRunner::RunChunk(uint64_t cycles) {
@@ -49,6 +55,9 @@ int HeadlessRunner::Run() {
     MachineOptions machineOptions;
     machineOptions.randomSeed = options_.seed;
     machine_ = std::make_unique<::Machine>(host_.get(), machineOptions);
+    // The first cold boot ran before the log existed: what it refused is
+    // told on stderr now, and written to the log once there is one.
+    ReportRefusals();
     if (host_->TerminateRequested()) return 2;
 
     // The sink comes after the board, as the monitor window does.
@@ -60,11 +69,16 @@ int HeadlessRunner::Run() {
     }
     log_->SetLogAll(options_.logAll);
     for (int type : options_.filters) log_->SetFilter(type, true);
+    for (const FileRefusal& refusal : machine_->FileRefusals()) log_->AddMessage(refusal.type, refusal.text);
     machine_->Diag().Connect(log_.get());
 
     for (uint64_t frame : options_.nmiFrames)
         At(frame * CyclesPerFrame, [](::Machine& m) { m.Board().RequestNmi(); });
-    for (uint64_t frame : options_.resetFrames) At(frame * CyclesPerFrame, [](::Machine& m) { m.ColdBoot(); });
+    for (uint64_t frame : options_.resetFrames)
+        At(frame * CyclesPerFrame, [this](::Machine& m) {
+            m.ColdBoot();
+            ReportRefusals();
+        });
     for (auto& feature : features_) feature->OnStart(*this);
 
     const auto start = std::chrono::steady_clock::now();
