@@ -2,12 +2,15 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
 #include <QScreen>
+#include <QSettings>
 #include <QThread>
 #include <cstring>
 #include <stdexcept>
@@ -27,6 +30,9 @@ std::atomic<TVexaBoard*> VexaBoard{nullptr};
 namespace {
 
 const char* const kCaption = "Vexa Z80 Board Emulator";
+const char* const kRecentFoldersKey = "recentFolders";
+
+QSettings Settings() { return QSettings("vexa", "vexa"); }
 
 bool OnUiThread() { return QThread::currentThread() == qApp->thread(); }
 
@@ -159,6 +165,11 @@ TMainForm::TMainForm() {
         move(display->availableGeometry().center() - QPoint(width() / 2, height() / 2));
 
     // Last: the machine starts its threads, which call back into this object.
+    CreateMachine();
+    if (!TerminateRequested()) RememberFolder(QDir::currentPath());
+}
+
+void TMainForm::CreateMachine() {
     MachineOptions options;
     options.startThreads = true;
     machine = new Machine(this, options);
@@ -202,6 +213,12 @@ void TMainForm::BuildMenus() {
     MenuFileLoadRaw->setObjectName("MenuFileLoadRaw");
     MenuFileLoadRaw->setEnabled(false);
     file->addSeparator();
+    MenuFileOpenFolder = file->addAction("&Open Run Folder...", this, &TMainForm::MenuFileOpenFolderClick);
+    MenuFileOpenFolder->setObjectName("MenuFileOpenFolder");
+    MenuFileRecent = file->addMenu("Open &Recent");
+    MenuFileRecent->setObjectName("MenuFileRecent");
+    FillRecentMenu();
+    file->addSeparator();
     MenuFileExit = file->addAction("E&xit", this, &QWidget::close);
     MenuFileExit->setObjectName("MenuFileExit");
 
@@ -244,6 +261,59 @@ void TMainForm::MenuFileLoadVXFClick() {
     dialog.setDefaultSuffix("VXF");
     dialog.setNameFilters({"VXF Binary Images (*.VXF)", "All Files (*.*)"});
     dialog.exec(); // loading VXF images is not supported: nothing is loaded
+}
+
+void TMainForm::MenuFileOpenFolderClick() {
+    const QString folder =
+        QFileDialog::getExistingDirectory(this, "Choose a Run Folder Holding config.txt", QDir::currentPath());
+    if (!folder.isEmpty()) OpenRunFolder(folder);
+}
+
+bool TMainForm::OpenRunFolder(const QString& folder) {
+    const QDir target(folder);
+    if (!QFileInfo(target.filePath("config.txt")).isFile()) {
+        QMessageBox::warning(this, kCaption,
+                             QString("%1 holds no config.txt, so it is not a run folder.\nThe machine goes on as it was.")
+                                 .arg(QDir::toNativeSeparators(target.absolutePath())));
+        return false;
+    }
+    if (!FormCloseQuery()) return false;
+    const QString previous = QDir::currentPath();
+    FormClose();
+    // The folder was checked a moment ago; should it have gone since, the
+    // machine starts again where it was rather than not at all.
+    if (!QDir::setCurrent(target.absolutePath())) QDir::setCurrent(previous);
+    CreateMachine();
+    if (!TerminateRequested()) RememberFolder(QDir::currentPath());
+    if (DebugForm && !DebugForm->IsRunning()) DebugForm->BtnRunClick();
+    return true;
+}
+
+QStringList TMainForm::RecentFolders() const { return Settings().value(kRecentFoldersKey).toStringList(); }
+
+void TMainForm::RememberFolder(const QString& folder) {
+    QStringList folders = RecentFolders();
+    folders.removeAll(folder);
+    folders.prepend(folder);
+    while (folders.size() > MaxRecentFolders) folders.removeLast();
+    Settings().setValue(kRecentFoldersKey, folders);
+    FillRecentMenu();
+}
+
+void TMainForm::FillRecentMenu() {
+    if (!MenuFileRecent) return;
+    MenuFileRecent->clear();
+    const QStringList folders = RecentFolders();
+    for (int i = 0; i < folders.size(); ++i) {
+        const QString folder = folders[i];
+        QAction* action = MenuFileRecent->addAction(
+            QString("&%1 %2").arg(i + 1).arg(QDir::toNativeSeparators(folder)), this,
+            // Queued: the switch rebuilds this menu, and the action must not
+            // be deleted while it is still being triggered.
+            [this, folder] { QMetaObject::invokeMethod(this, [this, folder] { OpenRunFolder(folder); }, Qt::QueuedConnection); });
+        action->setObjectName(QString("MenuFileRecent%1").arg(i + 1));
+    }
+    MenuFileRecent->setEnabled(!folders.isEmpty());
 }
 
 void TMainForm::MenuControlResetClick() {

@@ -106,11 +106,22 @@ public:
     void PresentFrame(const uint32_t* argb) override;
     std::unique_ptr<AudioOutput> OpenAudioOutput() override;
 
+    // Closes the machine as closing the window does (the question about card
+    // writes, then the dumps in its folder) and starts a new one in folder.
+    // False, with the running machine untouched, when folder holds no
+    // config.txt or the close was refused.
+    bool OpenRunFolder(const QString& folder);
+    // Run folders used lately, newest first.
+    QStringList RecentFolders() const;
+    static constexpr int MaxRecentFolders = 8;
+
     void FormKeyDown(uint16_t key, int shift);
     void FormKeyUp(uint16_t key, int shift);
 
     QAction* MenuFileLoadVXF = nullptr;
     QAction* MenuFileLoadRaw = nullptr;
+    QAction* MenuFileOpenFolder = nullptr;
+    QMenu* MenuFileRecent = nullptr;
     QAction* MenuFileExit = nullptr;
     QAction* MenuControlReset = nullptr;
     QAction* MenuControlNMI = nullptr;
@@ -123,6 +134,7 @@ public:
 
 public slots:
     void MenuFileLoadVXFClick();
+    void MenuFileOpenFolderClick();
     void MenuControlResetClick();
     void MenuControlNMIClick();
     void MenuControlOptionsClick();
@@ -139,6 +151,10 @@ protected:
 private:
     friend class TStatusPanels;
     void BuildMenus();
+    // Builds the machine in the current folder and makes it the window's.
+    void CreateMachine();
+    void RememberFolder(const QString& folder);
+    void FillRecentMenu();
     // A key event seen before any control; true when it must go no further.
     bool HandleKey(QEvent* event);
     void ApplyPendingPanels();

@@ -2,6 +2,7 @@
 // status bar, the hand-over from the worker threads, the close sequence and
 // the fatal start-up errors.
 #include <QAction>
+#include <QDir>
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
@@ -69,6 +70,7 @@ private slots:
     void PanelTextsFromOtherThreadsArriveInOrder();
     void VideoRegisterWritesChangePanels();
     void CloseWritesDumpsAndLampsGoDark();
+    void OpenRunFolderStartsAnotherMachine();
     void MessageBoxesAnswerFromAnyThread();
     void FatalErrorWhileRunningEndsTheProgram();
     void FatalStartupErrorsEndWithStatus1();
@@ -150,13 +152,14 @@ void FormsTest::MenusHaveTheirEntries() {
         QVERIFY2(a != nullptr, e.text);
         QCOMPARE(a->isEnabled(), e.enabled);
     }
-    // Separators after Load, after NMI and after Options.
+    // Separators after Load, after NMI and after Options; the run folders sit
+    // between Load and Exit, in a group of their own.
     auto kinds = [](QMenu* m) {
         QString s;
         for (QAction* a : m->actions()) s += a->isSeparator() ? '-' : a->menu() ? '>' : 'x';
         return s;
     };
-    QCOMPARE(kinds(MainForm->menuBar()->actions()[0]->menu()), QString(">-x"));
+    QCOMPARE(kinds(MainForm->menuBar()->actions()[0]->menu()), QString(">-x>-x"));
     QCOMPARE(kinds(MainForm->menuBar()->actions()[1]->menu()), QString("xx-x-xx"));
 }
 
@@ -283,6 +286,46 @@ void FormsTest::VideoRegisterWritesChangePanels() {
     // The ROM writes vreg_vidctrl = 0 on the CPU thread: planar, display active.
     QVERIFY(WaitFor([] { return MainForm->PanelText(9) == "ACT"; }));
     QCOMPARE(MainForm->PanelText(12), QString("PLANAR"));
+}
+
+// Another run folder: the machine closes as at exit (dumps in its own
+// folder), a new one starts on the other folder's software, and both folders
+// are offered again under File > Open Recent. A folder without config.txt is
+// refused and the running machine goes on.
+void FormsTest::OpenRunFolderStartsAnotherMachine() {
+    Emulator emu("steps");
+    QVERIFY(emu.Start());
+    QVERIFY(WaitFor([&] { return emu.Board()->MainRam()[0x4001] == 0x5A; }));
+    testing_support::TempDir other, empty;
+    std::filesystem::copy_file(testing_support::TestProgram("ui", "keyecho"), other / "rom.bin");
+    testing_support::WriteFileText(other / "config.txt", "bootrom rom.bin\n");
+    const uint8_t otherFirstByte = testing_support::ReadFileBytes(other / "rom.bin")[0];
+    const uint8_t stepsFirstByte = emu.Board()->BootRom()[0];
+    QVERIFY(otherFirstByte != stepsFirstByte);
+
+    BoxAnswerer boxes;
+    TVexaBoard* before = emu.Board();
+    QVERIFY(!MainForm->OpenRunFolder(QString::fromStdString(empty.Path().string())));
+    QCOMPARE(boxes.seen.size(), 1);
+    QVERIFY(VexaBoard.load() == before);
+
+    QVERIFY(MainForm->OpenRunFolder(QString::fromStdString(other.Path().string())));
+    QVERIFY(VexaBoard.load() != nullptr);
+    QCOMPARE(int(VexaBoard.load()->BootRom()[0]), int(otherFirstByte));
+    QCOMPARE(int(testing_support::ReadFileBytes(emu.Dir() / "main.ram")[0x4001]), 0x5A);
+    QVERIFY(DebugForm->IsRunning());
+    QVERIFY(WaitFor([] { return VexaMachine.load()->CpuThread()->SliceCount() > 2; }));
+
+    const QStringList recent = MainForm->RecentFolders();
+    QVERIFY(recent.size() >= 2);
+    QCOMPARE(QDir(recent[0]).canonicalPath(), QDir(QString::fromStdString(other.Path().string())).canonicalPath());
+    QCOMPARE(QDir(recent[1]).canonicalPath(), QDir(QString::fromStdString(emu.Dir().string())).canonicalPath());
+    // Back to the first folder through the menu.
+    QAction* back = MainForm->MenuFileRecent->actions().value(1);
+    QVERIFY(back != nullptr);
+    back->trigger();
+    QVERIFY(WaitFor([&] { return VexaBoard.load() && VexaBoard.load()->BootRom()[0] == stepsFirstByte; }));
+    QVERIFY(std::filesystem::exists(other / "main.ram"));
 }
 
 void FormsTest::CloseWritesDumpsAndLampsGoDark() {
