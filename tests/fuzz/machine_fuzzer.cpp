@@ -1,6 +1,6 @@
 // The whole machine running a wild program: the input is the boot ROM and a
-// pattern that fills main RAM, and the machine runs for one or two frames
-// with every device on: an EEPROM image, a card image that may be written
+// pattern that fills main RAM, and the machine runs for a quarter of a frame
+// to a whole one with every device on: an EEPROM image, a card image that may be written
 // back, host keys and NMIs between frames, a sound device, frames composed for
 // a display and every diagnostic formatted. A run that does not end within
 // the fuzzer's -timeout is a finding.
@@ -9,7 +9,8 @@
 #include "FuzzSupport.h"
 #include "audio/CaptureAudioOutput.h"
 #include "board/Machine.h"
-#include "devices/Vexapic.h"
+#include "board/Ports.h"
+#include "devices/Vexasdmmccard.h"
 #include "video/Vexavideo.h"
 
 namespace {
@@ -47,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput in(data, size);
     const ScratchFolder& folder = Folder();
     const uint8_t setup = in.Byte();
-    const int frames = 1 + setup % 2;
+    const int quarters = 1 + setup % 4;
     folder.Write("rom.bin", in.Bytes(TVexaBoard::BootRomSize));
     static const std::vector<uint8_t> card = [] {
         std::vector<uint8_t> c(65536);
@@ -58,36 +59,48 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<uint8_t> pattern = in.Bytes(8192);
     const std::vector<uint8_t> events = in.Rest();
 
-    FuzzHost host;
-    EverySink sink;
-    Machine* running = nullptr;
-    host.audio = std::make_unique<CaptureAudioOutput>(
-        [&running] { return running ? running->Board().EmulatedCycles() : 0; }, 36000000, nullptr);
-    MachineOptions options;
-    options.folder = folder.Path();
-    options.randomSeed = 1;
-    auto machine = std::make_unique<Machine>(&host, options);
-    running = machine.get();
+    // One machine for the process (building one costs more than a short
+    // run); each input cold-boots it from the files just written, after the
+    // last input's card writes are dropped. The sound channels survive a cold
+    // boot, so they are stopped and cleared through their ports.
+    static FuzzHost host;
+    static EverySink sink;
+    static Machine* machine = [&] {
+        static Machine* running = nullptr;
+        host.audio = std::make_unique<CaptureAudioOutput>(
+            [] { return running ? running->Board().EmulatedCycles() : 0; }, 36000000, nullptr);
+        MachineOptions options;
+        options.folder = folder.Path();
+        options.randomSeed = 1;
+        running = new Machine(&host, options);
+        return running;
+    }();
+    TVexaBoard& board = machine->Board();
+    board.SdCard()->MarkCommitted();
+    machine->ColdBoot();
     FUZZ_CHECK(!host.terminateRequested);
+    board.OutPort(PortAudioControl, 0);
+    for (uint16_t port = PortAudioFirst; port <= PortAudioLast; ++port) board.OutPort(port, 0);
+    board.OutPort(PortKeyboard, 0xF0);
     // Every other input has every message formatted, the rest runs as a
     // machine nobody watches.
-    if (setup & 0x80) machine->Diag().Connect(&sink);
-    uint8_t* ram = machine->Board().MainRam();
+    machine->Diag().Connect(setup & 0x80 ? &sink : nullptr);
+    uint8_t* ram = board.MainRam();
     if (!pattern.empty())
         for (size_t i = 0; i < TVexaBoard::MainRamSize; ++i) ram[i] = pattern[i % pattern.size()];
     KeepLineCopOffItsStartRegister(ram);
 
     FuzzInput ev(events.data(), events.size());
-    for (int f = 0; f < frames; ++f) {
+    for (int q = 0; q < quarters; ++q) {
         machine->Frames().Request();
-        machine->RunCycles(CyclesPerFrame);
+        machine->RunCycles(CyclesPerFrame / 4);
         machine->Frames().TakeLatest();
-        // Between frames, what the window would send: keys and warm boots.
+        // Now and then, what the window would send: keys and warm boots.
         for (int n = ev.Byte() % 4; n > 0; --n) {
             const uint8_t e = ev.Byte();
-            if (e < 0x80) machine->Board().HostKeyDown(ev.Byte(), e & 7);
-            else if (e < 0xF0) machine->Board().HostKeyUp(ev.Byte(), e & 7);
-            else machine->Board().RequestNmi();
+            if (e < 0x80) board.HostKeyDown(ev.Byte(), e & 7);
+            else if (e < 0xF0) board.HostKeyUp(ev.Byte(), e & 7);
+            else board.RequestNmi();
         }
     }
     // Closing writes the card back if the program wrote to it.
