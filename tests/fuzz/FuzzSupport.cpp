@@ -1,8 +1,9 @@
 #include "FuzzSupport.h"
 
+#include "host/Files.h"
+
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <unistd.h>
 
 void EverySink::AddMessage(int type, const std::string& text) {
@@ -46,8 +47,9 @@ void ScratchFolder::Write(const std::string& name, const std::string& text) cons
 }
 
 std::vector<uint8_t> ScratchFolder::Read(const std::string& name) const {
-    std::ifstream in(*this / name, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::vector<uint8_t> bytes;
+    ReadWholeFile(*this / name, 1u << 30, bytes, nullptr);
+    return bytes;
 }
 
 void FuzzFail(const char* what) {
