@@ -9,6 +9,7 @@ packages=(
   libcli11-dev libpng-dev libsdl2-dev libsndfile1-dev
   qt6-base-dev libgl-dev
   z80asm
+  clang libclang-rt-14-dev gcovr
   xvfb xdotool x11-utils imagemagick
   desktop-file-utils appstream
 )
