@@ -24,8 +24,8 @@ ctest --test-dir build -LE soak --output-on-failure -j "$jobs"
 # the demo from the normal tree's run folder. The soak is one long process:
 # it runs in the background through the rest of the script, and its coverage
 # counts go elsewhere so that the figure does not depend on when it ends.
-# Under the sanitizers an emulated second of the demo costs about 0.4 s of
-# processor time, so the hour would take some 25 minutes of a core; by
+# Under the sanitizers an emulated second of the demo costs about 0.45 s of
+# processor time, so the hour would take some 27 minutes of a core; by
 # default it runs a quarter of an hour, which fits beside the other stages on
 # two cores (VEXA_HEADLESS_SOAK_SECONDS=3600 runs the hour).
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXA_SANITIZE=ON -DVEXA_COVERAGE=ON \
