@@ -65,6 +65,18 @@ std::string Machine::Resolve(const std::string& path) const {
     return (std::filesystem::path(options.folder) / path).string();
 }
 
+// The path as the user can find it, whatever folder the program runs in.
+std::string Machine::FullPath(const std::string& path) const {
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(Resolve(path), ec);
+    return ec ? Resolve(path) : full.lexically_normal().string();
+}
+
+void Machine::Refuse(int type, std::string text) {
+    DIAG_POST_C(&diag, type, "%s", text.c_str());
+    fileRefusals.push_back(FileRefusal{type, std::move(text)});
+}
+
 uint32_t Machine::NextRefresh() {
     return static_cast<uint32_t>((random ? random->Next() : std::rand()) & 0x7FFF);
 }
@@ -174,9 +186,16 @@ void Machine::ColdBoot() {
     }
 
     board->ClearMemory();
+    fileRefusals.clear();
 
+    // A configuration that cannot be read is as good as none: booting a blank
+    // machine instead would hide the fault.
     const std::string configPath = Resolve("config.txt");
-    if (!IsExistingFile(configPath)) {
+    std::vector<uint8_t> text;
+    std::string why;
+    if (!IsExistingFile(configPath) || !ReadWholeFile(configPath, 1u << 24, text, &why)) {
+        if (why.empty()) why = DescribeUnusableFile(configPath);
+        Refuse(DIAG_VEXA_MISC, "Configuration file " + FullPath("config.txt") + " cannot be used: " + why);
         if (host) {
             host->ShowMessage("Configuration file not found", "Fatal Configuration Error", MsgButtons::Ok,
                               MsgIcon::Error);
@@ -187,8 +206,6 @@ void Machine::ColdBoot() {
 
     sdWriteEnable = sdNoWritePrompt = false;
     sdImagePath.clear();
-    std::vector<uint8_t> text;
-    ReadWholeFile(configPath, 1u << 24, text, nullptr);
     if (!ApplyConfiguration(std::string(text.begin(), text.end()))) return;
 
     board->ResetAll(NextRefresh());
@@ -208,15 +225,20 @@ bool Machine::ApplyConfiguration(const std::string& text) {
 // False when the boot cannot go on (no boot ROM).
 bool Machine::ApplyEntry(const ConfigEntry& entry) {
     // A path longer than the format allows is taken as naming no file at all.
-    if (entry.pathTooLong)
-        DIAG_POST_C(&diag, DIAG_VEXA_MISC, "config.txt: path of %zu characters is longer than %zu and is ignored",
-                    entry.path.size(), MaxConfigPathLength);
     const std::string path = entry.pathTooLong ? std::string() : Resolve(entry.path);
+    auto why = [&] {
+        return entry.pathTooLong ? "the name is longer than the " + std::to_string(MaxConfigPathLength) +
+                                       " characters config.txt allows"
+                                 : DescribeUnusableFile(path);
+    };
 
     switch (entry.kind) {
     case ConfigEntry::Kind::BootRom: {
         std::vector<uint8_t> rom;
-        if (!IsExistingFile(path) || !ReadFilePrefix(path, TVexaBoard::BootRomSize, rom, nullptr, nullptr)) {
+        std::string error;
+        if (!IsExistingFile(path) || !ReadFilePrefix(path, TVexaBoard::BootRomSize, rom, nullptr, &error)) {
+            Refuse(DIAG_VEXA_MISC, "Boot ROM file " + FullPath(entry.path) + " cannot be used: " +
+                                       (error.empty() ? why() : error));
             if (host) {
                 host->ShowMessage("Boot ROM file not found", "Fatal File Load Error", MsgButtons::Ok, MsgIcon::Error);
                 host->RequestTerminate();
@@ -231,15 +253,23 @@ bool Machine::ApplyEntry(const ConfigEntry& entry) {
         if (IsExistingFile(path)) {
             LoadEeprom(entry);
             if (!booted) LoadSymbolsBeside(path);
+        } else {
+            Refuse(DIAG_PIC, "EEPROM image " + FullPath(entry.path) + " not loaded: " + why());
+            if (host)
+                host->ShowMessage("EEPROM file not found, skipping", "File Load Error", MsgButtons::Ok,
+                                  MsgIcon::Warning);
         }
-        else if (host)
-            host->ShowMessage("EEPROM file not found, skipping", "File Load Error", MsgButtons::Ok, MsgIcon::Warning);
         break;
     case ConfigEntry::Kind::SdCard:
         sdImagePath = entry.path;
-        if (IsExistingFile(path)) LoadSdImage(path);
-        else if (host)
-            host->ShowMessage("SDCARD image not found, skipping", "File Load Error", MsgButtons::Ok, MsgIcon::Warning);
+        if (IsExistingFile(path)) {
+            LoadSdImage(entry.path);
+        } else {
+            Refuse(DIAG_SD_MMC, "SD card image " + FullPath(entry.path) + " not loaded: " + why());
+            if (host)
+                host->ShowMessage("SDCARD image not found, skipping", "File Load Error", MsgButtons::Ok,
+                                  MsgIcon::Warning);
+        }
         break;
     case ConfigEntry::Kind::WriteEnable: sdWriteEnable = true; break;
     case ConfigEntry::Kind::NoWritePrompt: sdNoWritePrompt = true; break;
@@ -253,14 +283,18 @@ void Machine::LoadEeprom(const ConfigEntry& entry) {
     const uint64_t room = entry.offset >= 0 && entry.offset < TVexaPIC::EepromSize
                               ? static_cast<uint64_t>(TVexaPIC::EepromSize - entry.offset)
                               : 0;
+    const std::string name = FullPath(entry.path);
     if (!ReadFilePrefix(Resolve(entry.path), room, bytes, &fileSize, nullptr)) {
-        DIAG_POST_C(&diag, DIAG_PIC, "EEPROM image %s cannot be read: nothing loaded", entry.path.c_str());
+        Refuse(DIAG_PIC, "EEPROM image " + name + " cannot be read: nothing loaded");
         return;
     }
-    board->Pic()->LoadEeprom(bytes, fileSize, entry.offset, entry.path);
+    // The controller says itself what did not fit; it is posted already.
+    std::string refused = board->Pic()->LoadEeprom(bytes, fileSize, entry.offset, name);
+    if (!refused.empty()) fileRefusals.push_back(FileRefusal{DIAG_PIC, std::move(refused)});
 }
 
-void Machine::LoadSdImage(const std::string& path) {
+void Machine::LoadSdImage(const std::string& configPath) {
+    const std::string path = Resolve(configPath);
     TVexaSDCard& card = *board->SdCard();
     // The old image goes first, so that a reload never holds two copies.
     card.RemoveImage();
@@ -270,7 +304,7 @@ void Machine::LoadSdImage(const std::string& path) {
                       "larger than the 4 GB a standard-capacity card can address"))
         card.InsertImage(std::move(bytes));
     else
-        DIAG_POST_C(&diag, DIAG_SD_MMC, "Cannot load card image %s: %s", path.c_str(), error.c_str());
+        Refuse(DIAG_SD_MMC, "Cannot load card image " + FullPath(configPath) + ": " + error);
 }
 
 // ---------------------------------------------------------------------------

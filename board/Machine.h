@@ -41,6 +41,14 @@ struct MachineOptions {
     StateCompressor* compressor = nullptr;
 };
 
+// A file the latest cold boot could not use, wholly or in part: the text
+// names the full path tried and why (and is also posted, as the category
+// given, to the diagnostics channel at the time).
+struct FileRefusal {
+    int type;
+    std::string text;
+};
+
 class Machine final : public SliceRunner {
 public:
     // Builds the board, runs the first cold boot (no sink is connected yet, so
@@ -99,6 +107,11 @@ public:
     std::atomic<uint32_t> CpuCycleCount{0};
     // Display passes since the speed display last read the figure.
     std::atomic<uint32_t> DisplayFrameCount{0};
+
+    // The files the latest cold boot refused. The first cold boot runs in the
+    // constructor, before anyone can connect a sink, so its program reads
+    // them here to tell the user.
+    const std::vector<FileRefusal>& FileRefusals() const { return fileRefusals; }
 
     // What the latest cold boot read from config.txt.
     bool SdWriteEnable() const { return sdWriteEnable; }
@@ -229,6 +242,8 @@ private:
     bool AskToCommit(const char* question);
     bool CommitSdImage();
     void WriteDump(const char* name, const uint8_t* data, size_t size);
+    void Refuse(int type, std::string text);
+    std::string FullPath(const std::string& path) const;
     void StopThreads();
     uint32_t NextRefresh();
     void HoldForDebugStop();
@@ -249,6 +264,7 @@ private:
     bool sdNoWritePrompt = false;
     std::string sdImagePath;
     bool lastCommitFailed = false; // the last write-back of the card image failed
+    std::vector<FileRefusal> fileRefusals;
 
     // Pause, speed, rewind.
     void TakeRewindSnapshot();

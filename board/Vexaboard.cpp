@@ -470,7 +470,8 @@ void TVexaBoard::ClearMemory() {
 }
 
 void TVexaBoard::LoadBootRom(const std::vector<uint8_t>& bytes) {
-    std::memcpy(bootRom, bytes.data(), std::min<size_t>(bytes.size(), BootRomSize));
+    // copy_n, not memcpy: an empty file has no data pointer to copy from.
+    std::copy_n(bytes.begin(), std::min<size_t>(bytes.size(), BootRomSize), bootRom);
 }
 
 void TVexaBoard::ResetAll(uint32_t refresh) {

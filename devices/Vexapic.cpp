@@ -123,35 +123,34 @@ void TVexaPIC::RunCommand() {
     }
 }
 
-void TVexaPIC::LoadEeprom(const std::vector<uint8_t>& bytes, uint64_t size, int offset, const std::string& path) {
+std::string TVexaPIC::LoadEeprom(const std::vector<uint8_t>& bytes, uint64_t size, int offset,
+                                 const std::string& path) {
     const char* name = path.c_str();
     const long long fileSize = static_cast<long long>(size);
+    std::string refused;
     if (offset < 0) {
-        DIAG_POST_C(diag, DIAG_PIC, "EEPROM image %s not loaded: offset %d is not an EEPROM address, %lld bytes skipped",
-                    name, offset, fileSize);
-        return;
+        refused = FormatC("EEPROM image %s not loaded: offset %d is not an EEPROM address, %lld bytes skipped", name,
+                          offset, fileSize);
+    } else if (offset >= EepromSize) {
+        refused = FormatC("EEPROM image %s not loaded: offset 0x%x is past the end of the EEPROM, %lld bytes skipped",
+                          name, static_cast<unsigned>(offset), fileSize);
+    } else {
+        const long long room = EepromSize - offset;
+        const size_t wanted = static_cast<size_t>(fileSize < room ? fileSize : room);
+        if (wanted == 0) return refused; // an empty image: nothing to load, nothing cut
+        if (bytes.size() < wanted) {
+            // The file shrank between its size and its read: load nothing rather than half.
+            refused = FormatC("EEPROM image %s cannot be read: nothing loaded", name);
+        } else {
+            std::memcpy(Eeprom + offset, bytes.data(), wanted);
+            if (fileSize > room)
+                refused = FormatC("EEPROM image %s cut: %lld of %lld bytes loaded at 0x%5.5x, the last %lld bytes run "
+                                  "past the end of the EEPROM",
+                                  name, room, fileSize, static_cast<unsigned>(offset), fileSize - room);
+        }
     }
-    if (offset >= EepromSize) {
-        DIAG_POST_C(diag, DIAG_PIC, "EEPROM image %s not loaded: offset 0x%x is past the end of the EEPROM, %lld bytes skipped",
-                    name, static_cast<unsigned>(offset), fileSize);
-        return;
-    }
-
-    const long long room = EepromSize - offset;
-    const size_t wanted = static_cast<size_t>(fileSize < room ? fileSize : room);
-    if (wanted == 0) return; // an empty image: nothing to load, nothing cut
-    if (bytes.size() < wanted) {
-        // The file shrank between its size and its read: load nothing rather than half.
-        DIAG_POST_C(diag, DIAG_PIC, "EEPROM image %s cannot be read: nothing loaded", name);
-        return;
-    }
-    std::memcpy(Eeprom + offset, bytes.data(), wanted);
-
-    if (fileSize > room)
-        DIAG_POST_C(diag, DIAG_PIC,
-                    "EEPROM image %s cut: %lld of %lld bytes loaded at 0x%5.5x, the last %lld bytes run past the end "
-                    "of the EEPROM",
-                    name, room, fileSize, static_cast<unsigned>(offset), fileSize - room);
+    if (!refused.empty()) DIAG_POST_C(diag, DIAG_PIC, "%s", refused.c_str());
+    return refused;
 }
 
 void TVexaPIC::Reset() {

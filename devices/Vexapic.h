@@ -38,9 +38,9 @@ public:
     // holds the start of the file named `name` (at least as much of it as fits
     // from offset on) and fileSize its whole size. Bytes that would fall
     // outside the EEPROM are left out, and what was skipped or cut is said in
-    // a diagnostic. The EEPROM keeps its previous contents wherever nothing is
-    // loaded.
-    void LoadEeprom(const std::vector<uint8_t>& bytes, uint64_t fileSize, int offset, const std::string& name);
+    // a diagnostic, which is also returned (empty when everything fitted).
+    // The EEPROM keeps its previous contents wherever nothing is loaded.
+    std::string LoadEeprom(const std::vector<uint8_t>& bytes, uint64_t fileSize, int offset, const std::string& name);
     // The link only: the EEPROM, Remaining and DataByte keep their values.
     void Reset();
 

@@ -64,6 +64,12 @@ void HeadlessRunner::FireDueEvents() {
     }
 }
 
+// One stderr line per file the latest cold boot refused, naming the full
+// path and why; the boxes (on stderr too) keep their own texts.
+void HeadlessRunner::ReportRefusals() {
+    for (const FileRefusal& refusal : machine_->FileRefusals()) std::fprintf(stderr, "%s\n", refusal.text.c_str());
+}
+
 // Like a slice of the CPU thread, but of a chosen length, so that events
 // land on their cycle.
 void HeadlessRunner::RunChunk(uint64_t cycles) {
@@ -82,6 +88,9 @@ int HeadlessRunner::Run() {
     compressor_ = MakeZstdCompressor();
     machineOptions.compressor = compressor_.get();
     machine_ = std::make_unique<::Machine>(host_.get(), machineOptions);
+    // The first cold boot ran before the log existed: what it refused is
+    // told on stderr now, and written to the log once there is one.
+    ReportRefusals();
     if (host_->TerminateRequested()) return 2;
 
     // The sink comes after the board, as the monitor window does.
@@ -93,6 +102,7 @@ int HeadlessRunner::Run() {
     }
     log_->SetLogAll(options_.logAll);
     for (int type : options_.filters) log_->SetFilter(type, true);
+    for (const FileRefusal& refusal : machine_->FileRefusals()) log_->AddMessage(refusal.type, refusal.text);
     machine_->Diag().Connect(log_.get());
 
     if (!options_.loadState.empty()) {
@@ -117,7 +127,11 @@ int HeadlessRunner::Run() {
         if (FrameStartCycle(frame, &cycle))
             At(cycle, [](::Machine& m) { m.Board().RequestNmi(); });
     for (uint64_t frame : options_.resetFrames)
-        if (FrameStartCycle(frame, &cycle)) At(cycle, [](::Machine& m) { m.ColdBoot(); });
+        if (FrameStartCycle(frame, &cycle))
+            At(cycle, [this](::Machine& m) {
+                m.ColdBoot();
+                ReportRefusals();
+            });
     for (auto& feature : features_) feature->OnStart(*this);
     // What was due up to a loaded state has happened already, inside it.
     if (!options_.loadState.empty())

@@ -103,6 +103,7 @@ private:
     };
     void RunChunk(uint64_t cycles);
     void FireDueEvents();
+    void ReportRefusals();
 
     RunOptions options_;
     std::vector<std::unique_ptr<RunFeature>> features_;

@@ -28,9 +28,13 @@ bool WriteAll(int fd, const uint8_t* data, size_t size) {
     return true;
 }
 
+// A name with a NUL byte in it would be cut short at the NUL by the system
+// and so reach another file: it names no file at all.
+bool HasNul(const std::string& path) { return path.find('\0') != std::string::npos; }
+
 // Opens path for reading if it is a regular file; -1 with a reason otherwise.
 int OpenRegularFile(const std::string& path, uint64_t* size, std::string* error) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = HasNul(path) ? -1 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         if (error) *error = DescribeUnusableFile(path);
         return -1;
@@ -64,6 +68,10 @@ bool ReadInto(int fd, std::vector<uint8_t>& out, std::string* error) {
 
 bool WriteFileAtomically(const std::string& path, const void* data, size_t size, std::string* error) {
     namespace fs = std::filesystem;
+    if (HasNul(path)) {
+        if (error) *error = DescribeUnusableFile(path);
+        return false;
+    }
     const fs::path target(path);
     fs::path folder = target.parent_path();
     if (folder.empty()) folder = ".";
@@ -142,11 +150,12 @@ bool ReadWholeFile(const std::string& path, uint64_t maxBytes, std::vector<uint8
 
 bool IsExistingFile(const std::string& path) {
     std::error_code ec;
-    return !path.empty() && std::filesystem::is_regular_file(path, ec);
+    return !path.empty() && !HasNul(path) && std::filesystem::is_regular_file(path, ec);
 }
 
 std::string DescribeUnusableFile(const std::string& path) {
     if (path.empty()) return "no file name given";
+    if (HasNul(path)) return "the name has a NUL byte in it";
     if (path.size() >= PATH_MAX) return "the name is too long";
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {

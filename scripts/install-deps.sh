@@ -9,7 +9,7 @@ packages=(
   libcli11-dev libpng-dev libsdl2-dev libsndfile1-dev zlib1g-dev libz80ex-dev libzstd-dev
   qt6-base-dev libgl-dev
   z80asm
-  pasmo sdcc clang libclang-rt-dev
+  pasmo sdcc clang libclang-rt-dev libclang-rt-14-dev gcovr
   xvfb xdotool x11-utils imagemagick
   desktop-file-utils appstream
 )

@@ -176,7 +176,13 @@ void TMainForm::CreateMachine() {
     compressor = MakeZstdCompressor();
     options.compressor = compressor.get();
     machine = new Machine(this, options);
-    if (DiagSink* sink = DiagForm.load(std::memory_order_acquire)) machine->Diag().Connect(sink);
+    if (DiagSink* sink = DiagForm.load(std::memory_order_acquire)) {
+        // The first cold boot ran before the monitor was connected: what it
+        // refused goes to the monitor and its log now.
+        for (const FileRefusal& refusal : machine->FileRefusals())
+            if (sink->IsTypeEnabled(refusal.type)) sink->AddMessage(refusal.type, refusal.text);
+        machine->Diag().Connect(sink);
+    }
     VexaMachine.store(machine, std::memory_order_release);
     VexaBoard.store(&machine->Board(), std::memory_order_release);
 }

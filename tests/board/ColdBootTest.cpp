@@ -60,6 +60,36 @@ TEST(ColdBoot, BootRomFillsAtMost512Bytes) {
     EXPECT_EQ(f.board().BootRom()[511], 0);
 }
 
+// Files that are there but unusable in less obvious ways: an empty boot ROM
+// (a blank ROM, no fault), a name with a NUL byte (no file, not the name cut
+// short at the NUL) and a config.txt too large to read (fatal, as a missing
+// one, rather than a blank machine).
+TEST(ColdBoot, EmptyFilesOddNamesAndOversizedConfigurations) {
+    BoardFixture f(Bytes(8, 0x21));
+    WriteFileBytes(f.dir() / "empty.bin", {});
+    WriteFileText(f.dir() / "config.txt", "bootrom empty.bin\n");
+    f.machine().ColdBoot();
+    EXPECT_TRUE(f.host().boxes.empty());
+    EXPECT_EQ(f.board().BootRom()[0], 0);
+
+    WriteFileText(f.dir() / "config.txt", std::string("bootrom rom.bin\0x\n", 18));
+    f.machine().ColdBoot();
+    EXPECT_EQ(Captions(f.host()), std::vector<std::string>{"Fatal File Load Error: Boot ROM file not found"});
+    EXPECT_EQ(f.board().BootRom()[0], 0);
+    ASSERT_EQ(f.machine().FileRefusals().size(), 1u);
+    EXPECT_NE(f.machine().FileRefusals()[0].text.find("cannot be used: the name has a NUL byte in it"),
+              std::string::npos)
+        << f.machine().FileRefusals()[0].text;
+
+    f.host().boxes.clear();
+    WriteFileText(f.dir() / "config.txt", "bootrom rom.bin\n");
+    std::filesystem::resize_file(f.dir() / "config.txt", (16u << 20) + 1);
+    f.machine().ColdBoot();
+    EXPECT_EQ(Captions(f.host()), std::vector<std::string>{"Fatal Configuration Error: Configuration file not found"});
+    ASSERT_EQ(f.machine().FileRefusals().size(), 1u);
+    EXPECT_NE(f.machine().FileRefusals()[0].text.find("config.txt cannot be used: larger than"), std::string::npos);
+}
+
 TEST(ColdBoot, AKeywordWithoutALineEndAtTheEndIsIgnored) {
     BoardFixture f({0}, "bootrom rom.bin\nwriteenable");
     EXPECT_FALSE(f.machine().SdWriteEnable());

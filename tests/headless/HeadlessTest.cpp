@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 
 #include "support/TestFiles.h"
 
@@ -183,3 +184,62 @@ TEST_F(Headless, ADumpThatCannotBeWrittenFailsTheRun) {
 }
 
 } // namespace
+
+// Every file a cold boot refuses is named on stderr with its full path and
+// the reason, the first cold boot's too (it runs before the log exists), and
+// the log gets the same line; the boxes keep their own texts.
+TEST(HeadlessRefusals, EveryRefusedFileIsNamedWithItsFullPathAndWhy) {
+    struct Case {
+        const char* name;
+        std::string config;
+        int exitCode;
+        std::vector<std::string> lines; // "@" stands for the folder's full path
+    };
+    const std::vector<Case> cases = {
+        {"eeprom outside", "bootrom boot.rom\neeprom 90000 e.bin\n", 0,
+         {"EEPROM image @/e.bin not loaded: offset 0x90000 is past the end of the EEPROM, 16 bytes skipped"}},
+        {"eeprom cut", "bootrom boot.rom\neeprom 7FFF8 e.bin\n", 0,
+         {"EEPROM image @/e.bin cut: 8 of 16 bytes loaded at 0x7fff8"}},
+        {"card too large", "bootrom boot.rom\nsdcard 0 big.img\n", 0,
+         {"Cannot load card image @/big.img: larger than the 4 GB a standard-capacity card can address"}},
+        {"missing files", "bootrom boot.rom\neeprom 0 gone\nsdcard 0 sub/none.img\n", 0,
+         {"File Load Error: EEPROM file not found, skipping", "EEPROM image @/gone not loaded: a dangling link",
+          "File Load Error: SDCARD image not found, skipping", "SD card image @/sub/none.img not loaded: no such file"}},
+        {"boot rom folder", "bootrom sub\n", 2,
+         {"Fatal File Load Error: Boot ROM file not found", "Boot ROM file @/sub cannot be used: a folder, not a file"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        fs::copy_file(TestProgram("headless", "boot"), dir / "boot.rom");
+        WriteFileBytes(dir / "e.bin", std::vector<uint8_t>(16, 0xEE));
+        fs::create_directory(dir / "sub");
+        fs::create_symlink(dir / "nowhere", dir / "gone");
+        { std::ofstream(dir / "big.img").put(0); }
+        fs::resize_file(dir / "big.img", (4ull << 30) + 1); // sparse: costs no disk
+        WriteFileText(dir / "config.txt", c.config);
+        const ProcessResult r = RunHeadless(dir.Path(), {"--frames", "1", "--log", "PIC,SD/MMC,Vexa Misc"});
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+        const std::string folder = fs::canonical(dir.Path()).string();
+        for (std::string line : c.lines) {
+            if (const size_t at = line.find('@'); at != std::string::npos) line.replace(at, 1, folder);
+            EXPECT_NE(r.err.find(line), std::string::npos) << "missing: " << line << "\nstderr:\n" << r.err;
+            if (c.exitCode == 0 && line.find("Error:") == std::string::npos)
+                EXPECT_NE(ReadFileText(dir / "rizediv.log").find(line), std::string::npos) << line;
+        }
+    }
+}
+
+// A cold boot asked for later says again what it refused.
+TEST(HeadlessRefusals, EveryColdBootSaysWhatItRefused) {
+    TempDir dir;
+    fs::copy_file(TestProgram("headless", "boot"), dir / "boot.rom");
+    WriteFileText(dir / "config.txt", "bootrom boot.rom\nsdcard 0 none.img\n");
+    const ProcessResult r = RunHeadless(dir.Path(), {"--frames", "2", "--reset", "1"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    size_t count = 0;
+    for (size_t at = r.err.find("none.img not loaded: no such file"); at != std::string::npos;
+         at = r.err.find("none.img not loaded: no such file", at + 1))
+        ++count;
+    EXPECT_EQ(count, 2u) << r.err;
+}
