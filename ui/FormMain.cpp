@@ -334,13 +334,20 @@ void TMainForm::MenuControlNMIClick() {
     if (TVexaBoard* b = VexaBoard.load(std::memory_order_acquire)) b->RequestNmi();
 }
 
+namespace {
+
+// A dialog opens where it was last left (Qt centres it the first time).
+void ExecWhereLastLeft(QDialog* dialog, const char* key) {
+    if (const auto settings = OpenSettings(); settings->contains(key))
+        dialog->restoreGeometry(settings->value(key).toByteArray());
+    dialog->exec();
+    OpenSettings()->setValue(key, dialog->saveGeometry());
+}
+
+} // namespace
+
 void TMainForm::MenuControlOptionsClick() {
-    if (!OptionsForm) return;
-    // The dialog opens where it was last left (Qt centres it the first time).
-    if (const auto settings = OpenSettings(); settings->contains("window/options"))
-        OptionsForm->restoreGeometry(settings->value("window/options").toByteArray());
-    OptionsForm->exec();
-    OpenSettings()->setValue("window/options", OptionsForm->saveGeometry());
+    if (OptionsForm) ExecWhereLastLeft(OptionsForm, "window/options");
 }
 
 void TMainForm::MenuDebugDebuggerClick() {
@@ -360,7 +367,7 @@ void TMainForm::MenuDebugMonitorClick() {
 }
 
 void TMainForm::MenuHelpAboutClick() {
-    if (AboutForm) AboutForm->exec();
+    if (AboutForm) ExecWhereLastLeft(AboutForm, "window/about");
 }
 
 // ---------------------------------------------------------------------------

@@ -20,6 +20,7 @@
 #include "audio/Vexaaudio.h"
 #include "board/Machine.h"
 #include "devices/Vexakeyboard.h"
+#include "ui/FormAbout.h"
 #include "ui/FormDebug.h"
 #include "ui/FormMain.h"
 #include "ui/FormOptions.h"
@@ -262,12 +263,16 @@ void ControlTest::optionsTakeEffectAndAreKept() {
     QCOMPARE(settings.value("video/antialias").toBool(), false);
     QCOMPARE(settings.value("video/integer").toBool(), true);
     QCOMPARE(settings.value("rewind/enabled").toBool(), false);
-    // The dialog is put where the user left it.
-    QTimer::singleShot(100, [] {
-        OptionsForm->move(123, 77);
-        OptionsForm->accept();
-    });
-    MainForm->MenuControlOptions->trigger();
+    // The dialogs are put where the user left them.
+    auto moveAndClose = [](QDialog* dialog, QAction* opener, QPoint to) {
+        QTimer::singleShot(100, [=] {
+            dialog->move(to);
+            dialog->accept();
+        });
+        opener->trigger();
+    };
+    moveAndClose(OptionsForm, MainForm->MenuControlOptions, QPoint(123, 77));
+    moveAndClose(AboutForm, MainForm->MenuHelpAbout, QPoint(211, 99));
 
     // The next start takes them up again.
     emu.Stop();
@@ -278,13 +283,17 @@ void ControlTest::optionsTakeEffectAndAreKept() {
     QVERIFY(!OptionsForm->ChkSpeed->isChecked());
     QVERIFY(!MainForm->Screen()->Smooth());
     QVERIFY(!again.Machine()->RewindEnabled());
-    QPoint at;
-    QTimer::singleShot(100, [&] {
-        at = OptionsForm->pos();
-        OptionsForm->accept();
-    });
-    MainForm->MenuControlOptions->trigger();
-    QCOMPARE(at, QPoint(123, 77));
+    auto placeOnOpening = [](QDialog* dialog, QAction* opener) {
+        QPoint at;
+        QTimer::singleShot(100, [&] {
+            at = dialog->pos();
+            dialog->accept();
+        });
+        opener->trigger();
+        return at;
+    };
+    QCOMPARE(placeOnOpening(OptionsForm, MainForm->MenuControlOptions), QPoint(123, 77));
+    QCOMPARE(placeOnOpening(AboutForm, MainForm->MenuHelpAbout), QPoint(211, 99));
 }
 
 void ControlTest::pictureKeepsItsProportionAndIntegerSteps() {
