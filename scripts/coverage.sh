@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Line coverage of the core (cpu board devices video audio diag host) from a
+# Line coverage of the core (cpu board devices video audio diag host debug) from a
 # build configured with -DVEXA_COVERAGE=ON whose tests have run (the test
 # suites and the fuzzers' corpus replays). Prints the figure per folder and
 # for the whole core, and fails when the core's figure is below the floor in
@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 build=${1:?usage: coverage.sh BUILD_DIR}
 summary="$build/coverage.json"
 gcovr --root . --object-directory "$build" \
-  --filter '(cpu|board|devices|video|audio|diag|host)/' \
+  --filter '(cpu|board|devices|video|audio|diag|host|debug)/' \
   --json-summary "$summary" --print-summary >/dev/null
 python3 - "$summary" tests/coverage-floor.txt <<'PY'
 import json, sys
