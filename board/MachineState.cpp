@@ -56,12 +56,12 @@ template <class T> T Get(const uint8_t* p) {
 }
 
 // Every section a complete state has, with the version this build writes.
-struct SectionSpec {
+struct RequiredSection {
     uint32_t tag;
     uint16_t version;
     const char* what; // for messages
 };
-constexpr SectionSpec Required[] = {
+constexpr RequiredSection Required[] = {
     {MachineTag, MachineVersion, "machine"},
     {TVexaBoard::StateTagId, TVexaBoard::StateVersion, "processor and memory"},
     {TVexaVideo::StateTagId, TVexaVideo::StateVersion, "video"},
@@ -141,22 +141,22 @@ void Machine::CaptureStateInto(std::vector<uint8_t>& out, bool forRewind) {
 bool Machine::ApplyState(const std::vector<uint8_t>& payload, std::string* error, bool verify) {
     std::vector<StateSection> sections;
     if (!ParseStateSections(payload.data(), payload.size(), sections, error, verify)) return false;
-    for (const SectionSpec& spec : Required) {
-        const StateSection* s = FindStateSection(sections, spec.tag);
+    for (const RequiredSection& required : Required) {
+        const StateSection* s = FindStateSection(sections, required.tag);
         if (s == nullptr) {
-            *error = std::string("it has no ") + spec.what + " section";
+            *error = std::string("it has no ") + required.what + " section";
             return false;
         }
-        if (s->version > spec.version) {
-            *error = std::string("its ") + spec.what + " section is of a newer version (" +
-                     std::to_string(s->version) + ") than this emulator reads (" + std::to_string(spec.version) + ")";
+        if (s->version > required.version) {
+            *error = std::string("its ") + required.what + " section is of a newer version (" +
+                     std::to_string(s->version) + ") than this emulator reads (" + std::to_string(required.version) + ")";
             return false;
         }
     }
     for (const StateSection& s : sections) {
         const bool known = s.tag == AudioQueueTag ||
                            std::any_of(std::begin(Required), std::end(Required),
-                                       [&](const SectionSpec& spec) { return spec.tag == s.tag; });
+                                       [&](const RequiredSection& required) { return required.tag == s.tag; });
         if (!known) {
             *error = "it holds a section this emulator does not know (" + StateTagName(s.tag) + ")";
             return false;

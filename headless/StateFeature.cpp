@@ -50,17 +50,17 @@ private:
 
 } // namespace
 
-std::unique_ptr<RunFeature> MakeSaveStateFeature(const std::string& spec, std::string* error) {
-    const size_t at = spec.rfind('@');
-    std::string path = spec;
+std::unique_ptr<RunFeature> MakeSaveStateFeature(const std::string& request, std::string* error) {
+    const size_t at = request.rfind('@');
+    std::string path = request;
     uint64_t frame = 0;
     if (at != std::string::npos) {
-        const std::string tail = spec.substr(at + 1);
+        const std::string tail = request.substr(at + 1);
         if (tail.empty() || tail.size() > 12 || !std::all_of(tail.begin(), tail.end(), ::isdigit)) {
             *error = "the frame after @ must be a decimal number";
             return nullptr;
         }
-        path = spec.substr(0, at);
+        path = request.substr(0, at);
         frame = std::stoull(tail);
     }
     if (path.empty()) {

@@ -8,4 +8,4 @@ class RunFeature;
 
 // "FILE@FRAME" (at the end of the first chunk that reaches FRAME) or "FILE"
 // (at the end of the run). Null with a reason when the text is unusable.
-std::unique_ptr<RunFeature> MakeSaveStateFeature(const std::string& spec, std::string* error);
+std::unique_ptr<RunFeature> MakeSaveStateFeature(const std::string& request, std::string* error);
