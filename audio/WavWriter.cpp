@@ -24,14 +24,6 @@ fs::path FolderOf(const std::string& path) {
 
 WavWriter::~WavWriter() { Discard(); }
 
-std::string WavWriter::CheckPath(const std::string& path) {
-    std::error_code ec;
-    if (path.empty() || fs::path(path).filename().empty()) return "no file name";
-    if (!fs::is_directory(FolderOf(path), ec)) return "the folder " + FolderOf(path).string() + " does not exist";
-    if (fs::is_directory(path, ec)) return "is a folder";
-    return {};
-}
-
 bool WavWriter::Open(const std::string& path, std::string* error) {
     Discard();
     path_ = path;

@@ -27,10 +27,6 @@ public:
     bool IsOpen() const { return file_ != nullptr; }
     uint64_t FramesWritten() const { return frames_; }
 
-    // Why `path` cannot be a WAV target (no name, no such folder, a folder);
-    // empty when it can.
-    static std::string CheckPath(const std::string& path);
-
 private:
     std::string path_, tempPath_, error_;
     int fd_ = -1;

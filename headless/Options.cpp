@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "headless/Runner.h"
+#include "host/Files.h"
 #include "headless/ScreenshotFeature.h"
 #include "headless/StateFeature.h"
 #include "headless/WavFeature.h"
@@ -41,9 +42,11 @@ void AddFeatureOptions(CLI::App& app, FeatureOptions& options) {
 }
 
 bool InstallFeatures(HeadlessRunner& runner, const FeatureOptions& options) {
+    // An output file is checked now, so that a run is refused at once rather
+    // than failing after all its work.
     auto usable = [](const char* option, const std::string& path) {
-        std::string error;
-        if (CheckOutputPath(path, &error)) return true;
+        const std::string error = DescribeUnusableOutputPath(path);
+        if (error.empty()) return true;
         std::fprintf(stderr, "%s: %s: %s\n", option, path.c_str(), error.c_str());
         return false;
     };
@@ -63,11 +66,11 @@ bool InstallFeatures(HeadlessRunner& runner, const FeatureOptions& options) {
         }
         runner.AddFeature(MakeScreenshotFeature(options.screenshot, options.screenshotEvery));
     }
-    for (const std::string& spec : options.saveStates) {
+    for (const std::string& request : options.saveStates) {
         std::string error;
-        auto feature = MakeSaveStateFeature(spec, &error);
+        auto feature = MakeSaveStateFeature(request, &error);
         if (!feature) {
-            std::fprintf(stderr, "--save-state: %s: %s\n", spec.c_str(), error.c_str());
+            std::fprintf(stderr, "--save-state: %s: %s\n", request.c_str(), error.c_str());
             return false;
         }
         runner.AddFeature(std::move(feature));

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-#include <filesystem>
 #include <thread>
 
 #include "board/Machine.h"
@@ -15,29 +14,6 @@
 
 bool FrameStartCycle(uint64_t frame, uint64_t* cycles) {
     return !__builtin_mul_overflow(frame, CyclesPerFrame, cycles);
-}
-
-std::string OutputFolder(const std::string& path) {
-    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
-    return folder.empty() ? "." : folder.string();
-}
-
-bool CheckOutputPath(const std::string& path, std::string* error) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    if (path.empty() || fs::path(path).filename().empty()) {
-        *error = "no file name";
-        return false;
-    }
-    if (!fs::is_directory(OutputFolder(path), ec)) {
-        *error = "the folder " + OutputFolder(path) + " does not exist";
-        return false;
-    }
-    if (fs::is_directory(path, ec)) {
-        *error = "is a folder";
-        return false;
-    }
-    return true;
 }
 
 HeadlessRunner::HeadlessRunner(RunOptions options) : options_(std::move(options)) {}

@@ -19,14 +19,6 @@ class DiagLog;
 // be counted in 64 bits (the product would wrap to a small number).
 bool FrameStartCycle(uint64_t frame, uint64_t* cycles);
 
-// The folder an output file goes to ("." for a bare name).
-std::string OutputFolder(const std::string& path);
-// An output file named on the command line can be written at the end of the
-// run: it has a name, its folder exists and it is not itself a folder. False
-// with a reason in *error otherwise, so that a run is refused at once rather
-// than failing after all its work.
-bool CheckOutputPath(const std::string& path, std::string* error);
-
 // Something a command-line option adds to a run: actions at chosen points of
 // emulated time and work at the start and at the end.
 class RunFeature {

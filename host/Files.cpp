@@ -172,3 +172,14 @@ std::string DescribeUnusableFile(const std::string& path) {
     if (::access(path.c_str(), R_OK) != 0) return std::strerror(errno);
     return std::string();
 }
+
+std::string DescribeUnusableOutputPath(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (path.empty() || fs::path(path).filename().empty()) return "no file name";
+    fs::path folder = fs::path(path).parent_path();
+    if (folder.empty()) folder = ".";
+    if (!fs::is_directory(folder, ec)) return "the folder " + folder.string() + " does not exist";
+    if (fs::is_directory(path, ec)) return "is a folder";
+    return {};
+}

@@ -31,3 +31,7 @@ bool IsExistingFile(const std::string& path);
 // Why path cannot be opened as a regular file, in a few words ("no such file",
 // "a folder", "a dangling link", "the name is too long", ...); empty when it can.
 std::string DescribeUnusableFile(const std::string& path);
+
+// Why a new file cannot be written at `path` (no file name, no such folder,
+// a folder); empty when it can.
+std::string DescribeUnusableOutputPath(const std::string& path);

@@ -412,7 +412,7 @@ bool TMainForm::IsRecording() const { return recorder && recorder->IsOpen(); }
 
 bool TMainForm::StartRecording(const QString& path, bool quiet) {
     if (IsRecording()) StopRecording(quiet);
-    std::string error = WavWriter::CheckPath(path.toLocal8Bit().toStdString());
+    std::string error = DescribeUnusableOutputPath(path.toLocal8Bit().toStdString());
     recorder = std::make_unique<WavWriter>();
     if (error.empty() && recorder->Open(path.toLocal8Bit().toStdString(), &error)) {
         if (!audioTap) audioTap = std::make_unique<AudioTap>();
