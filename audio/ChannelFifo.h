@@ -15,7 +15,7 @@ public:
     // Comfortably above the largest top-up (32,000 samples on an empty queue).
     static constexpr uint32_t Capacity = 65536; // samples, a power of two
 
-    ChannelFifo() : ring_(new int16_t[Capacity]()) {}
+    ChannelFifo() : ring_(new int16_t[Capacity]) {} // only written samples are read
     ChannelFifo(const ChannelFifo&) = delete;
     ChannelFifo& operator=(const ChannelFifo&) = delete;
 

@@ -34,7 +34,7 @@ public:
         uint32_t frequency = DefaultFrequency;
         uint32_t position = SampleBase;
         double step = 1.0; // output samples left before the source advances
-        int16_t buffer[BufferSamples] = {};
+        int16_t buffer[BufferSamples]; // written before every push, so never cleared
     };
 
     // Opens the sound output through the machine's host; without one every

@@ -58,11 +58,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     video->Reset();
     video->WriteRegister(0x207, 0);
     video->SetFrameExchange(frames);
-    frames->Request();
     bus->maths.Reset();
     // Every other input has every message formatted; formatting costs as
     // much as the rest, and the other half runs what a silent monitor runs.
-    channel.Connect(in.Bool() ? &sink : nullptr);
+    // Likewise every other input asks for its frame to be composed.
+    const uint8_t setup = in.Byte();
+    channel.Connect(setup & 1 ? &sink : nullptr);
+    if (setup & 2) frames->Request();
 
     // Time is bounded per input (a frame, and one more at the end) so that
     // each run stays short; what happens within a frame is what matters.
@@ -108,8 +110,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(video->RasterLine() >= 0 && video->RasterLine() < TVexaVideo::RasterLines);
         FUZZ_CHECK(video->LineCycle() >= 0 && video->LineCycle() < TVexaVideo::CyclesPerLine);
     }
-    // One more whole frame, so that what was set up is drawn and composed.
-    video->Tick(CyclesPerFrame);
+    // On to the end of the frame, so that what was set up is drawn and
+    // composed (the line coprocessor and the renderers cost the most here).
+    video->Tick(video->CyclesToFrameEnd());
     frames->TakeLatest();
     return 0;
 }
