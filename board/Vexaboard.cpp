@@ -191,7 +191,7 @@ void TVexaBoard::WriteRoutedArea(uint16_t a, uint8_t v) {
     else if (a == 0x0208) maths->WriteMultiplierLow(v);
     else if (a == 0x0209) maths->WriteMultiplierHigh(v);
     else if (a == 0x020A) maths->SelectIndex(v);
-    else video->WriteRegister(a, v);
+    else WriteVideoRegister(a, v);
 }
 
 void TVexaBoard::WriteVideoSpace(uint16_t a, uint8_t v) {
@@ -200,9 +200,18 @@ void TVexaBoard::WriteVideoSpace(uint16_t a, uint8_t v) {
         if (a == 0x0208) maths->WriteMultiplierLow(v);
         else if (a == 0x0209) maths->WriteMultiplierHigh(v);
         else if (a == 0x020A) maths->SelectIndex(v);
-        else video->WriteRegister(a, v);
+        else WriteVideoRegister(a, v);
     } else if (a < 0x0600) video->WriteSpriteRegister(a, v);
     else maths->WriteTableByte(a & 0x1FF, v);
+}
+
+void TVexaBoard::WriteVideoRegister(uint16_t a, uint8_t v) {
+    video->WriteRegister(a, v);
+    // Unsigned difference: a reset of the chip's count also asks for a yield.
+    if (video->BlitBytesCopied() - blitBytesAtYield >= BlitBytesPerYield) [[unlikely]] {
+        blitBytesAtYield = video->BlitBytesCopied();
+        tickHooks |= TickHookYield;
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -334,6 +343,11 @@ bool TVexaBoard::Tick(int cycles) {
     irqPending = (enable & 0x80) && (sources & (enable | 0x80) & 0x8F) != 0;
     const bool due = irqPending || nmiRequest.load(std::memory_order_relaxed);
     if (tickHooks) [[unlikely]] {
+        if (tickHooks & TickHookYield) {
+            tickHooks &= static_cast<uint8_t>(~TickHookYield);
+            if (CycleBudget > 0) CycleBudget = 0;
+            if (tickHooks == 0) return due;
+        }
         // With breakpoints alone, most instructions end on no marked address:
         // that test stays here, without a call.
         const uint16_t pc = static_cast<uint16_t>(Regs.PC);
@@ -410,7 +424,7 @@ void TVexaBoard::RearmDebug() {
     accessHooks = debugger ? debugger->AccessHooks() : 0;
     readFloor = accessHooks & HookMemRead ? NoPlainPath : PlainPathFloor;
     writeFloor = accessHooks & HookMemWrite ? NoPlainPath : PlainPathFloor;
-    tickHooks = static_cast<uint8_t>((tickHooks & TickHookPending) |
+    tickHooks = static_cast<uint8_t>((tickHooks & (TickHookPending | TickHookYield)) |
                                      (debugger && (debugger->NeedsInstructionHook() || accessHooks ||
                                                    debugger->StopOnTrap())
                                           ? TickHookDebugger

@@ -148,8 +148,15 @@ private:
     enum : uint8_t { HookMemRead = 1, HookMemWrite = 2, HookPortIn = 4, HookPortOut = 8 };
     // Breakpoints only: instructions are looked at in the bitmap first.
     // Every: the debugger sees each instruction. Pending: an access or the
-    // trap asked for a stop.
-    enum : uint8_t { TickHookDebugger = 1, TickHookPending = 2, TickHookEvery = 4 };
+    // trap asked for a stop. Yield: the slice ends after this instruction.
+    enum : uint8_t { TickHookDebugger = 1, TickHookPending = 2, TickHookEvery = 4, TickHookYield = 8 };
+    // Blits finish inside the register write that starts them, taking no
+    // emulated time, so a program that starts one after another can keep a
+    // slice busy for seconds of host time. Past this many bytes the slice
+    // ends early (which the machine cannot tell), and the CPU thread answers
+    // a pause or a stop in between.
+    static constexpr uint64_t BlitBytesPerYield = 32u << 20;
+    void WriteVideoRegister(uint16_t address, uint8_t value);
     void WatchAccess(int kind, uint16_t address, uint8_t value);
     uint8_t ReadBelowFloor(uint16_t address);
     void WriteBelowFloor(uint16_t address, uint8_t value);
@@ -189,6 +196,7 @@ private:
     // Debugging: what is armed (written only while the processor is idle).
     Debugger* debugger = nullptr;
     uint8_t tickHooks = 0;     // TickHook* bits
+    uint64_t blitBytesAtYield = 0; // the video chip's blit count when the last yield was asked for
     uint8_t accessHooks = 0;   // Hook* bits
     // Accesses from here up take the plain path: above the register area, or
     // (NoPlainPath) none while a memory watchpoint of that kind is armed.

@@ -88,6 +88,8 @@ public:
     // read it (the frame-rate readout, frame advance).
     uint64_t FramesCompleted() const { return framesCompleted.load(std::memory_order_relaxed); }
     // T-states until the raster starts its next frame.
+    // Bytes copied by every blit so far (a count of work, not state).
+    uint64_t BlitBytesCopied() const { return blitBytesCopied; }
     int CyclesToFrameEnd() const { return (RasterLines - rasterLine) * CyclesPerLine - lineCycle; }
     int LineCycle() const { return lineCycle; }
     bool LineCopRunning() const { return lineCopRun; }

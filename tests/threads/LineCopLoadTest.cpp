@@ -75,3 +75,32 @@ TEST(LineCopLoad, FramesStayCheapAndPausesAreAnswered) {
         EXPECT_LT(pause, 1.0) << load.what;
     }
 }
+
+// The processor starts the largest blit every 33 T-states (programs/
+// blitloop.asm): each copies 64 KB inside one register write and takes no
+// emulated time, so the longest slice (the fastest pace) holds gigabytes of
+// copying. The CPU thread must still answer a pause within a second, and the
+// program runs on between.
+TEST(CpuBlitLoad, PausesAreAnsweredWhileTheProcessorBlitsFlatOut) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "host time is what this measures; instrumented builds run many times slower";
+#endif
+    RunningMachine m("blitloop");
+    m.machine().SetSlicePace(Machine::MaxSlicePace);
+    ASSERT_TRUE(WaitUntil([&] { return m.Counter() >= 1000; }));
+    double pause = 0;
+    unsigned blits = m.Counter();
+    for (int i = 0; i < 4; ++i) {
+        std::this_thread::sleep_for(150ms);
+        const auto start = std::chrono::steady_clock::now();
+        m.machine().PauseCpu();
+        pause = std::max(pause, Seconds(std::chrono::steady_clock::now() - start));
+        m.machine().ResumeCpu();
+        const unsigned now = m.Counter();
+        EXPECT_NE(now, blits) << "the program stood still"; // HL wraps only after 65,536 blits
+        blits = now;
+    }
+    std::printf("blits from the processor: the slowest pause took %.3f s\n", pause);
+    EXPECT_LT(pause, 1.0);
+}
+

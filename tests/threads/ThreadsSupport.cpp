@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
-RunningMachine::RunningMachine() : cwd_(dir_.Path()) {
-    std::filesystem::copy_file(testing_support::TestProgram("threads", "counter"), dir_ / "rom.bin");
+RunningMachine::RunningMachine(const char* program) : cwd_(dir_.Path()) {
+    std::filesystem::copy_file(testing_support::TestProgram("threads", program), dir_ / "rom.bin");
     testing_support::WriteFileText(dir_ / "config.txt", "bootrom rom.bin\n");
     MachineOptions options;
     options.startThreads = true;

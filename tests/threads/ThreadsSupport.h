@@ -1,5 +1,5 @@
-// A running machine for the multi-threaded cases: config.txt and the counter
-// ROM in a private folder, the board with its display and CPU threads.
+// A running machine for the multi-threaded cases: config.txt and a test
+// program as the ROM in a private folder, the board with its display and CPU threads.
 #pragma once
 
 #include <chrono>
@@ -13,7 +13,8 @@
 
 class RunningMachine {
 public:
-    RunningMachine();
+    // Boots tests/threads/programs/PROGRAM.asm (the counter by default).
+    explicit RunningMachine(const char* program = "counter");
     ~RunningMachine();
     Machine& machine() { return *machine_; }
     TVexaBoard& board() { return machine_->Board(); }
