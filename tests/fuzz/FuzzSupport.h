@@ -41,11 +41,15 @@ private:
 };
 
 // Wants every category, so every message a device can post is formatted; the
-// texts are only counted.
+// texts are only counted. Past the first MessagesPerInput messages of an
+// input it wants none: a flood of one message (a line coprocessor writing the
+// palette all frame long) would otherwise cost seconds of formatting per input.
 class EverySink final : public DiagSink {
 public:
-    bool IsTypeEnabled(int) const override { return true; }
+    static constexpr size_t MessagesPerInput = 4096;
+    bool IsTypeEnabled(int) const override { return messages < MessagesPerInput; }
     void AddMessage(int type, const std::string& text) override;
+    void StartInput() { messages = 0; }
     size_t messages = 0;
 };
 

@@ -49,6 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const ScratchFolder& folder = Folder();
     static FuzzHost host;
     static EverySink sink;
+    sink.StartInput();
     static Machine* machine = [&] {
         folder.Write("config.txt", std::string("bootrom rom.bin\n"));
         MachineOptions options;

@@ -65,6 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // boot, so they are stopped and cleared through their ports.
     static FuzzHost host;
     static EverySink sink;
+    sink.StartInput();
     static Machine* machine = [&] {
         static Machine* running = nullptr;
         host.audio = std::make_unique<CaptureAudioOutput>(

@@ -24,6 +24,7 @@ void SendByte(TVexaPIC& pic, uint8_t b) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput in(data, size);
     static EverySink sink;
+    sink.StartInput();
     static DiagChannel channel;
     channel.Connect(&sink);
     static TVexaPIC pic(&channel); // 512 KB: made once, filled again for every input

@@ -72,6 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // less than a cold boot. Cold boots themselves are one of the operations.
     static FuzzHost host;
     static EverySink sink;
+    sink.StartInput();
     static Machine* machines[2] = {};
     Machine*& machine = machines[writeEnable ? 1 : 0];
     folder.Write("config.txt", std::string("sdcard 0 card.img ") + (writeEnable ? "writeenable nowriteprompt" : "") + "\n");

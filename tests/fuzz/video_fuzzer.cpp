@@ -49,6 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::fill(bus->ram + TVexaVideo::LineCopProgramBase, bus->ram + sizeof bus->ram, 0);
     static FuzzHost host;
     static EverySink sink;
+    sink.StartInput();
     static DiagChannel channel;
     // One chip for the process, reset for every input; the sprite control
     // byte survives a reset, so it is cleared by hand.
