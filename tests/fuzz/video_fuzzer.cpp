@@ -46,7 +46,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput in(data, size);
     static Bus* bus = new Bus;
     static FrameExchange* frames = new FrameExchange;
-    std::fill(bus->ram + TVexaVideo::LineCopProgramBase, bus->ram + sizeof bus->ram, 0);
+    // Words the input does not write wait for line 0x1FF, which never comes:
+    // a run goes only as far as the input's own program. Zero words would
+    // each write a register, 32,768 of them on every line, and that was
+    // where nine tenths of the fuzzer's time went.
+    for (uint32_t at = TVexaVideo::LineCopProgramBase; at < sizeof bus->ram; at += 2) {
+        bus->ram[at] = 0xFF;
+        bus->ram[at + 1] = 0xC1;
+    }
     static FuzzHost host;
     static EverySink sink;
     sink.StartInput();
