@@ -76,7 +76,7 @@ TEST(LineCopLoad, FramesStayCheapAndPausesAreAnswered) {
     }
 }
 
-// The processor starts the largest blit every 33 T-states (programs/
+// The processor starts the largest blit every 47 T-states (programs/
 // blitloop.asm): each copies 64 KB inside one register write and takes no
 // emulated time, so the longest slice (the fastest pace) holds gigabytes of
 // copying. The CPU thread must still answer a pause within a second, and the
