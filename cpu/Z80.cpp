@@ -964,7 +964,7 @@ void z80cpu::Reset(uint32_t refresh) {
 int z80cpu::Run() {
     Engine e(*this);
     Running = 1;
-    int zeroCostRun = 0;
+    int zeroCostCount = 0;
     do {
         ++Regs.R;
         e.spent = 0;
@@ -972,11 +972,8 @@ int z80cpu::Run() {
         e.Finish();
         if (Tick(e.spent)) Interrupt(TakeInterrupt());
         e.pc = Regs.PC;
-        if (e.spent != 0) [[likely]] {
-            zeroCostRun = 0;
-        } else if (++zeroCostRun >= ZeroCostRunLimit) {
+        if (e.spent == 0 && ++zeroCostCount >= ZeroCostRunLimit) [[unlikely]]
             break;
-        }
     } while (CycleBudget > 0);
     CycleBudget += CyclePeriod;
     return Running;
@@ -997,25 +994,21 @@ __attribute__((optimize("no-crossjumping"))) int z80cpu::Run() {
     Z80_LABELS(Main) Z80_LABELS(CB) Z80_LABELS(ED) Z80_LABELS(DD) Z80_LABELS(FD)
     Engine e(*this);
     Running = 1;
-    int zeroCostRun = 0;
+    int zeroCostCount = 0;
     uint8_t op;
     ++Regs.R;
     op = e.FetchByte();
     goto *kMainLabels[op];
 
-// `free` is false where the instruction may have cost nothing (undefined ED
-// opcodes, ignored DD/FD prefixes, undefined DD CB forms): only there does
-// the zero-cost run go on.
+// `free` is true where the instruction may have cost nothing (undefined ED
+// opcodes, ignored DD/FD prefixes, undefined DD CB forms): only there is the
+// zero-cost count looked at.
 #define Z80_NEXT(free)                                                                                       \
     e.Finish();                                                                                              \
     if (Tick(e.spent)) Interrupt(TakeInterrupt());                                                           \
     e.pc = Regs.PC;                                                                                          \
-    if constexpr (!(free)) {                                                                                 \
-        zeroCostRun = 0;                                                                                     \
-    } else if (e.spent != 0) {                                                                               \
-        zeroCostRun = 0;                                                                                     \
-    } else if (++zeroCostRun >= ZeroCostRunLimit) {                                                          \
-        goto done;                                                                                           \
+    if constexpr (free) {                                                                                    \
+        if (e.spent == 0 && ++zeroCostCount >= ZeroCostRunLimit) goto done;                                  \
     }                                                                                                        \
     if (CycleBudget <= 0) goto done;                                                                         \
     ++Regs.R;                                                                                                \

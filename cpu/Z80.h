@@ -67,9 +67,12 @@ public:
     uint8_t FlagsSZ[256];     // S and Z of an 8-bit result
     uint8_t FlagsSZP[256];    // S, Z and parity
 
-    // An unbroken run of this many instructions that cost no T-states (ED 00,
-    // DD DD, undefined DD CB forms...) ends Run, so that memory full of them
-    // cannot keep the CPU thread from pausing or stopping.
+    // This many instructions that cost no T-states (ED 00, DD DD, undefined
+    // DD CB forms...) in one Run end it, so that memory full of them cannot
+    // keep the CPU thread from pausing or stopping. They are counted whether
+    // they come in one stretch or between others: 64 KB of DD prefixes that
+    // wraps round into a few instructions of ROM spends a T-state for every
+    // few hundred instructions.
     static constexpr int ZeroCostRunLimit = 1 << 20;
 
     // T-states charged before each handler runs, per prefix family.
