@@ -4,6 +4,8 @@
 // back, host keys and NMIs between frames, a sound device, frames composed for
 // a display and every diagnostic formatted. A run that does not end within
 // the fuzzer's -timeout is a finding.
+#include <algorithm>
+#include <cstring>
 #include <memory>
 
 #include "FuzzSupport.h"
@@ -87,8 +89,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // machine nobody watches.
     machine->Diag().Connect(setup & 0x80 ? &sink : nullptr);
     uint8_t* ram = board.MainRam();
-    if (!pattern.empty())
-        for (size_t i = 0; i < TVexaBoard::MainRamSize; ++i) ram[i] = pattern[i % pattern.size()];
+    if (!pattern.empty()) { // by doubling copies: a loop of 512 K compares was a third of the run
+        constexpr size_t RamSize = TVexaBoard::MainRamSize;
+        size_t filled = std::min(pattern.size(), RamSize);
+        std::memcpy(ram, pattern.data(), filled);
+        while (filled < RamSize) {
+            const size_t n = std::min(filled, RamSize - filled);
+            std::memcpy(ram + filled, ram, n);
+            filled += n;
+        }
+    }
     KeepLineCopOffItsStartRegister(ram);
 
     FuzzInput ev(events.data(), events.size());
