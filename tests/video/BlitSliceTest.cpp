@@ -5,22 +5,14 @@
 // mark, and the run picks up from there as if nothing had happened.
 #include <gtest/gtest.h>
 
-#include "board/Machine.h"
-#include "support/FakeHost.h"
-#include "support/TestFiles.h"
+#include "support/RomMachine.h"
 
 namespace {
 
 TEST(BlitSlice, ASliceEndsAfterEachThirtyTwoMegabytesOfBlitsAndTheRunGoesOn) {
-    testing_support::TempDir dir;
-    testing_support::WriteFileBytes(dir / "boot.rom",
-                                    testing_support::ReadFileBytes(testing_support::TestProgram("threads", "blitloop")));
-    testing_support::WriteFileText(dir / "config.txt", "bootrom boot.rom\n");
-    FakeHost host;
-    MachineOptions options;
-    options.folder = dir.Path().string();
-    Machine machine(&host, options);
-    TVexaBoard& board = machine.Board();
+    RomMachine booted(testing_support::ReadFileBytes(testing_support::TestProgram("threads", "blitloop")));
+    Machine& machine = booted.machine();
+    TVexaBoard& board = booted.board();
     auto blitsCounted = [&] { return board.MainRam()[0x4000] | board.MainRam()[0x4001] << 8; };
 
     // 512 blits of 64 KB make 32 MB: the slice ends after the 512th, before

@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "VideoFixture.h"
+#include "support/RomMachine.h"
 
 namespace {
 
@@ -16,7 +17,6 @@ class RasterIrqTest : public ::testing::TestWithParam<RasterCase> {};
 
 TEST_P(RasterIrqTest, CountsInterruptsPerFrame) {
     const RasterCase program = GetParam();
-    testing_support::TempDir dir;
     std::vector<uint8_t> rom =
         testing_support::ReadFileBytes(testing_support::TestProgram("video", "raster_count"));
     ASSERT_GE(rom.size(), 0x104u);
@@ -24,13 +24,9 @@ TEST_P(RasterIrqTest, CountsInterruptsPerFrame) {
     rom[0x101] = static_cast<uint8_t>(program.first >> 8);
     rom[0x102] = static_cast<uint8_t>(program.step);
     rom[0x103] = static_cast<uint8_t>(program.limit);
-    testing_support::WriteFileBytes(dir / "boot.rom", rom);
-    testing_support::WriteFileText(dir / "config.txt", "bootrom boot.rom\n");
-    FakeHost host;
-    MachineOptions options;
-    options.folder = dir.Path().string();
-    Machine machine(&host, options);
-    TVexaBoard& board = machine.Board();
+    RomMachine booted(rom);
+    Machine& machine = booted.machine();
+    TVexaBoard& board = booted.board();
 
     constexpr int Frame = TVexaVideo::RasterLines * TVexaVideo::CyclesPerLine;
     uint64_t done = 0;
