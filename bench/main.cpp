@@ -24,6 +24,7 @@
 #include "board/Machine.h"
 #include "board/Timing.h"
 #include "cpu/Z80.h"
+#include "cpu/Z80Engine.h"
 #include "debug/Debugger.h"
 #include "host/Host.h"
 #include "host/ZstdCompressor.h"
@@ -43,10 +44,16 @@ std::vector<uint8_t> LoadWorkload() {
 
 constexpr uint16_t WorkloadAddress = 0x8000;
 
-// The processor alone: flat 64 KB, every access still through the virtual
-// operations, nothing behind Tick.
-class FlatMachine final : public z80cpu {
+// The processor alone: flat 64 KB, nothing behind Tick. With DirectBus the
+// loop is instantiated for this class, as the board does for itself, so each
+// access is a direct call; without it each access goes through the virtual
+// operations (z80cpu::Run), as for any other class derived from z80cpu.
+template <bool DirectBus> class FlatMachine final : public z80cpu {
 public:
+    int Run() {
+        if constexpr (DirectBus) return z80engine::RunLoop<FlatMachine>(*this);
+        else return z80cpu::Run();
+    }
     uint8_t InPort(uint16_t) override { return 0xFF; }
     void OutPort(uint16_t, uint8_t) override {}
     uint8_t ReadByte(uint16_t a) override { return memory[a]; }
@@ -118,8 +125,8 @@ double Mhz(uint64_t tstates, double seconds) {
     return static_cast<double>(tstates) / seconds / 1e6;
 }
 
-double RunCpu(const std::vector<uint8_t>& workload, uint64_t tstates) {
-    auto machine = std::make_unique<FlatMachine>();
+template <bool DirectBus> double RunCpu(const std::vector<uint8_t>& workload, uint64_t tstates) {
+    auto machine = std::make_unique<FlatMachine<DirectBus>>();
     std::memcpy(machine->memory + WorkloadAddress, workload.data(), workload.size());
     machine->Reset();
     machine->Regs.PC = WorkloadAddress;
@@ -401,8 +408,11 @@ int main(int argc, char** argv) {
     const BoardFolder folder;
     std::vector<Measure> measures;
     const bool all = what == "all";
-    if (all || what == "cpu" || what == "peer")
-        measures.push_back({"cpu", "emulated MHz", [&] { return RunCpu(workload, tstates); }, {}});
+    if (all || what == "cpu" || what == "peer") {
+        measures.push_back({"cpu", "emulated MHz", [&] { return RunCpu<true>(workload, tstates); }, {}});
+        measures.push_back(
+            {"cpu, virtual bus", "emulated MHz", [&] { return RunCpu<false>(workload, tstates); }, {}});
+    }
     if (all || what == "z80ex" || what == "peer")
         measures.push_back({"z80ex (libz80ex, same workload)",
                             "emulated MHz",
@@ -436,7 +446,7 @@ int main(int argc, char** argv) {
             m.values.push_back(m.run());
 
     bool ok = true;
-    double cpu = 0, peer = 0;
+    double cpu = 0, cpuVirtual = 0, peer = 0;
     for (const Measure& m : measures) {
         const double median = Median(m.values);
         const auto [low, high] = std::minmax_element(m.values.begin(), m.values.end());
@@ -445,11 +455,16 @@ int main(int argc, char** argv) {
         ok = ok && median > 0;
         if (m.name == "cpu")
             cpu = median;
+        else if (m.name == "cpu, virtual bus")
+            cpuVirtual = median;
         else if (m.name.rfind("z80ex", 0) == 0)
             peer = median;
     }
     if (cpu > 0 && peer > 0)
         std::printf("%-31s %9.3f x  (ratio of the medians above, measured in this run)\n", "cpu / z80ex",
                     cpu / peer);
+    if (cpuVirtual > 0 && peer > 0)
+        std::printf("%-31s %9.3f x  (ratio of the medians above, measured in this run)\n",
+                    "cpu, virtual bus / z80ex", cpuVirtual / peer);
     return ok ? 0 : 1;
 }

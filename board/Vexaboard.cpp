@@ -6,6 +6,7 @@
 
 #include "audio/Vexaaudio.h"
 #include "board/Ports.h"
+#include "cpu/Z80Engine.h"
 #include "debug/Debugger.h"
 #include "devices/Vexakeyboard.h"
 #include "devices/Vexamathsassist.h"
@@ -85,7 +86,7 @@ template <bool Peek> inline uint8_t TVexaBoard::ReadAt(uint16_t a) const {
 template <bool Peek> uint8_t TVexaBoard::ReadLowArea(uint16_t a) const {
     if (a < 0x0200) return (altWritePage & 0x50) == 0 ? bootRom[a] : mainRam[lowBase | a];
     if (a < 0x1000 && !(altWritePage & 0x80)) {
-        if (a == 0x0700) return video->ReadStatus();
+        if (a == 0x0700) return video->ReadStatus(PendingCycles());
         if (a == 0x0704) return Peek ? static_cast<uint8_t>(maths->PeekResult()) : maths->ReadResultLow();
         if (a == 0x0705) return Peek ? static_cast<uint8_t>(maths->PeekResult() >> 8) : maths->ReadResultHigh();
     }
@@ -97,12 +98,25 @@ template <bool Peek> uint8_t TVexaBoard::ReadLowArea(uint16_t a) const {
 // one comparison it makes anyway sends each access the other way. The other
 // paths are separate calls in tail position, so that the plain path keeps
 // nothing alive across a call and needs no stack frame.
-uint8_t TVexaBoard::ReadMem(uint16_t a) {
+//
+// Both are forced inline into the processor's loop, which is instantiated in
+// this file; other callers get the out-of-line copies.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wattributes"
+[[gnu::always_inline]] uint8_t TVexaBoard::ReadMem(uint16_t a) {
     if (a >= readFloor) [[likely]] return ReadAbove0x2000(a);
     return ReadBelowFloor(a);
 }
 
+[[gnu::always_inline]] void TVexaBoard::WriteMem(uint16_t a, uint8_t v) {
+    if (WritePlain(a, v, writeFloor)) [[likely]] return;
+    WriteBelowFloor(a, v);
+}
+#pragma GCC diagnostic pop
+
 uint8_t TVexaBoard::ReadBelowFloor(uint16_t a) {
+    // The video status tells where the raster is within its line.
+    if (a == 0x0700) CatchUpDevices();
     if (accessHooks & HookMemRead) [[unlikely]] return WatchedRead(a);
     return ReadAt<false>(a);
 }
@@ -114,11 +128,6 @@ uint8_t TVexaBoard::WatchedRead(uint16_t a) {
 }
 
 uint8_t TVexaBoard::PeekMem(uint16_t a) const { return ReadAt<true>(a); }
-
-void TVexaBoard::WriteMem(uint16_t a, uint8_t v) {
-    if (WritePlain(a, v, writeFloor)) [[likely]] return;
-    WriteBelowFloor(a, v);
-}
 
 void TVexaBoard::WriteBelowFloor(uint16_t a, uint8_t v) {
     if ((accessHooks & HookMemWrite) && a >= memWriteLo && a <= memWriteHi) [[unlikely]]
@@ -186,6 +195,7 @@ void TVexaBoard::WriteRoutedArea(uint16_t a, uint8_t v) {
         mainRam[lowBase | a] = v;
         return;
     }
+    CatchUpDevices();
     if (a >= 0x0600) maths->WriteTableByte(a & 0x1FF, v);
     else if (a >= 0x0400) video->WriteSpriteRegister(a, v);
     else if (a == 0x0208) maths->WriteMultiplierLow(v);
@@ -218,6 +228,7 @@ void TVexaBoard::WriteVideoRegister(uint16_t a, uint8_t v) {
 // Ports
 
 void TVexaBoard::OutPort(uint16_t port, uint8_t v) {
+    CatchUpDevices();
     if (accessHooks & HookPortOut) [[unlikely]] WatchAccess(3, port, v);
     const unsigned pc = Regs.PC;
     switch (port & PortNumberMask) {
@@ -275,6 +286,7 @@ void TVexaBoard::OutPort(uint16_t port, uint8_t v) {
 }
 
 uint8_t TVexaBoard::InPort(uint16_t port) {
+    CatchUpDevices();
     if (accessHooks & HookPortIn) [[unlikely]] return WatchedIn(port);
     return InPortDecoded(port);
 }
@@ -325,39 +337,67 @@ uint8_t TVexaBoard::InPortDecoded(uint16_t port) {
 // ---------------------------------------------------------------------------
 // Device clock and interrupts
 
-bool TVexaBoard::Tick(int cycles) {
+// Forced inline into the processor's loop, which is instantiated in this file;
+// other callers get the out-of-line copy.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wattributes"
+[[gnu::always_inline]] bool TVexaBoard::Tick(int cycles) {
+    untilSync -= cycles;
+    if (untilSync <= 0) [[unlikely]] SyncDevices();
+    irqPending = irqLine;
+    const bool due = irqLine || nmiRequest.load(std::memory_order_relaxed);
+    if (tickHooks) [[unlikely]] return HookedTick(due);
+    return due;
+}
+#pragma GCC diagnostic pop
+
+void TVexaBoard::SyncDevices() {
+    const int elapsed = syncSpan - untilSync;
     // Interrupt sources in the bit positions of sys_irq_enable, with the
     // raster interrupt (which needs only the master bit) as bit 7.
-    unsigned sources = video->Tick(cycles) ? 0x80u : 0u;
-    if (timer->Tick(cycles)) sources |= 0x04;
-    if (keyboard->Tick(cycles)) sources |= 0x01;
-    if (mouse->Tick(cycles)) sources |= 0x02;
+    unsigned sources = video->Tick(elapsed) ? 0x80u : 0u;
+    if (timer->Tick(elapsed)) sources |= 0x04;
+    if (keyboard->Tick(elapsed)) sources |= 0x01;
+    if (mouse->Tick(elapsed)) sources |= 0x02;
 
-    audioCycleAccumulator += static_cast<uint32_t>(cycles);
+    audioCycleAccumulator += static_cast<uint32_t>(elapsed);
     if (audioCycleAccumulator >= AudioStepCycles) [[unlikely]]
         if (StepAudio()) sources |= 0x08;
 
-    emulatedCycles += static_cast<uint32_t>(cycles);
+    emulatedCycles += static_cast<uint32_t>(elapsed);
 
     const unsigned enable = irqEnable;
-    irqPending = (enable & 0x80) && (sources & (enable | 0x80) & 0x8F) != 0;
-    const bool due = irqPending || nmiRequest.load(std::memory_order_relaxed);
-    if (tickHooks) [[unlikely]] {
-        if (tickHooks & TickHookYield) {
-            tickHooks &= static_cast<uint8_t>(~TickHookYield);
-            if (CycleBudget > 0) CycleBudget = 0;
-            if (tickHooks == 0) return due;
-        }
-        // With breakpoints alone, most instructions end on no marked address:
-        // that test stays here, without a call.
-        const uint16_t pc = static_cast<uint16_t>(Regs.PC);
-        if (tickHooks == TickHookDebugger && !((breakpointBitmap[pc >> 3] >> (pc & 7)) & 1)) {
-            instructionPc = pc;
-            return due;
-        }
-        return DebugTick(due);
+    irqLine = (enable & 0x80) && (sources & (enable | 0x80) & 0x8F) != 0;
+
+    // The audio request is raised by the step alone, for the one instruction
+    // that made it, so the next Tick syncs again to drop it.
+    int next = 0;
+    if (!(sources & 0x08) && !syncEveryInstruction) {
+        next = std::min({video->CyclesToNextLine(), timer->CyclesToOverflow(), keyboard->CyclesToNextEdge(),
+                         mouse->CyclesToNextEdge(), static_cast<int>(AudioStepCycles - audioCycleAccumulator)});
     }
-    return due;
+    untilSync = syncSpan = next;
+}
+
+void TVexaBoard::CatchUpDevices() {
+    SyncDevices();
+    untilSync = syncSpan = 0;
+}
+
+bool TVexaBoard::HookedTick(bool due) {
+    if (tickHooks & TickHookYield) {
+        tickHooks &= static_cast<uint8_t>(~TickHookYield);
+        if (CycleBudget > 0) CycleBudget = 0;
+        if (tickHooks == 0) return due;
+    }
+    // With breakpoints alone, most instructions end on no marked address:
+    // that test stays here, before the debugger is asked.
+    const uint16_t pc = static_cast<uint16_t>(Regs.PC);
+    if (tickHooks == TickHookDebugger && !((breakpointBitmap[pc >> 3] >> (pc & 7)) & 1)) {
+        instructionPc = pc;
+        return due;
+    }
+    return DebugTick(due);
 }
 
 // One audio step per call. A HALT hands a whole slice over at once: that step
@@ -456,7 +496,7 @@ bool TVexaBoard::DebugTick(bool interruptDue) {
     if (!(tickHooks & (TickHookEvery | TickHookPending)) && !((breakpointBitmap[pc >> 3] >> (pc & 7)) & 1))
         return interruptDue;
     tickHooks &= static_cast<uint8_t>(~TickHookPending);
-    if (!debugger->AfterInstruction(Regs, *this, started, emulatedCycles)) return interruptDue;
+    if (!debugger->AfterInstruction(Regs, *this, started, EmulatedCycles())) return interruptDue;
     interruptDeferred = interruptDue;
     HitBreakpoint();
     return false;
@@ -509,6 +549,8 @@ void TVexaBoard::ResetBoardRegisters() {
     irqPending = false;
     vramWindowBase = 0x2000;
     audioCycleAccumulator = 0;
+    untilSync = syncSpan = 0;
+    irqLine = false;
     interruptDeferred = false;
     tickHooks &= static_cast<uint8_t>(~TickHookPending);
     instructionPc = static_cast<uint16_t>(Regs.PC);
@@ -528,7 +570,7 @@ void TVexaBoard::SaveState(StateWriter& w) const {
     w.Bool(nmiRequest.load(std::memory_order_relaxed));
     w.Bool(irqPending);
     w.U32(audioCycleAccumulator);
-    w.U64(emulatedCycles);
+    w.U64(EmulatedCycles());
     w.Array(mainRam, MainRamSize);
 }
 
@@ -559,7 +601,24 @@ bool TVexaBoard::LoadState(StateReader& r) {
     irqPending = pending;
     audioCycleAccumulator = audioAccumulator;
     emulatedCycles = cycles;
+    untilSync = syncSpan = 0;
     r.Array(mainRam, MainRamSize);
     UpdatePaging();
     return true;
+}
+
+// ---------------------------------------------------------------------------
+// The processor's loop, instantiated here where the memory map and Tick are
+// defined, so that their common paths are inlined into it.
+
+// The first Tick of a run syncs (the machine may have changed any device while
+// the processor was idle, or queued a key), and the devices are brought up to
+// the end of the run, so that whoever looks at them between runs sees them
+// as the processor left them.
+int TVexaBoard::Run() {
+    syncSpan -= untilSync; // what is pending stays pending
+    untilSync = 0;
+    const int running = z80engine::RunLoop<TVexaBoard>(*this);
+    CatchUpDevices();
+    return running;
 }

@@ -43,6 +43,15 @@ public:
     TVexaBoard(const TVexaBoard&) = delete;
     TVexaBoard& operator=(const TVexaBoard&) = delete;
 
+    // The processor's loop as this class's own: every bus access below is a
+    // direct call that the compiler can inline (z80cpu::Run makes virtual ones).
+    int Run();
+    int RunFor(int budget, int period) {
+        CycleBudget = budget;
+        CyclePeriod = period;
+        return Run();
+    }
+
     // The processor's view of the machine.
     uint8_t InPort(uint16_t port) override;
     void OutPort(uint16_t port, uint8_t value) override;
@@ -96,9 +105,13 @@ public:
     // Where finished frames go; a breakpoint also publishes the picture it shows.
     void AttachFrames(FrameExchange* exchange);
 
+    // Tests: hand the devices every instruction's cycles as it ends, as a
+    // clock without next-event scheduling does, to compare the two.
+    void SetSyncEveryInstruction(bool on) { syncEveryInstruction = on; }
+
     // T-states handed to Tick since the board was built: the emulated clock.
     // Read it only from the thread that runs the processor, or while it is idle.
-    uint64_t EmulatedCycles() const { return emulatedCycles; }
+    uint64_t EmulatedCycles() const { return emulatedCycles + static_cast<uint32_t>(PendingCycles()); }
 
     uint8_t* MainRam() { return mainRam; }
     const uint8_t* MainRam() const { return mainRam; }
@@ -164,6 +177,18 @@ private:
     [[gnu::noinline]] uint8_t WatchedIn(uint16_t port);
     [[gnu::noinline]] bool DebugTick(bool interruptDue);
     bool StepAudio();
+    // Hands every device the cycles gathered since the last sync, works out
+    // the interrupt request they drive and when the next sync is due.
+    void SyncDevices();
+    // Before the processor touches a device mid-instruction: the devices are
+    // brought up to now, and the next Tick syncs again to see the effect.
+    void CatchUpDevices();
+    // Cycles run since the last sync. While a run goes on, they are fewer than
+    // any device needs to change what it shows; while the processor is idle, 0.
+    // The debugger's peeks (which must not change a device) read the video
+    // status with them counted.
+    int PendingCycles() const { return syncSpan - untilSync; }
+    [[gnu::noinline]] bool HookedTick(bool due);
     uint8_t InPortDecoded(uint16_t port);
     void HitBreakpoint();
 
@@ -190,7 +215,18 @@ private:
     std::atomic<bool> nmiRequest{false}; // set by the UI thread, taken by the CPU thread
     bool irqPending = false;
     uint32_t audioCycleAccumulator = 0;
-    uint64_t emulatedCycles = 0;
+    uint64_t emulatedCycles = 0; // up to the last sync; EmulatedCycles adds what is pending
+
+    // The device clock runs by next event. Most instructions change nothing a
+    // device shows the processor, so Tick only counts down to the nearest
+    // moment one can (a raster line, a timer overflow, a PS/2 clock edge, an
+    // audio step), and SyncDevices then hands every device the cycles gathered
+    // so far in one call, which each device handles exactly as the same
+    // cycles in several calls. Accesses to devices catch them up first.
+    int32_t untilSync = 0;    // cycles left before the next sync; at 0 or below, Tick syncs
+    int32_t syncSpan = 0;     // untilSync as set at the last sync: pending = syncSpan - untilSync
+    bool irqLine = false;     // the maskable request the devices drove at the last sync
+    bool syncEveryInstruction = false;
     std::atomic<bool> breakpointHit{false};
 
     // Debugging: what is armed (written only while the processor is idle).

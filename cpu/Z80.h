@@ -1,7 +1,9 @@
 // The Z80 processor: register file, table-driven execution, T-state
 // accounting and interrupts. It knows nothing of memory or devices: every bus
-// access and every notice that time has passed goes through the virtual
-// operations, which the machine implements.
+// access and every notice that time has passed goes through the operations
+// below, which the machine implements. Run calls them virtually; a final
+// machine class can run the same loop as its own type (cpu/Z80Engine.h),
+// which turns them into direct calls.
 #pragma once
 
 #include <array>
@@ -45,6 +47,8 @@ public:
     // The same with R given, for machines that keep their own random source.
     void Reset(uint32_t refresh);
     // Executes instructions until the budget is used up; returns Running.
+    // Each bus access is a virtual call; a final machine class may hide Run
+    // with an instance of the loop for its own type (cpu/Z80Engine.h).
     int Run();
     // Run with this budget and period: what a caller that runs the processor
     // for a given time uses, rather than writing the budget fields itself.
@@ -85,10 +89,6 @@ protected:
     // Deleting through the base is not supported: the machine owns its destructor.
     ~z80cpu() = default;
 
-private:
-    // The handlers of every instruction family and the dispatch, with the hot
-    // state in locals (Z80.cpp).
-    struct Engine;
 };
 
 // One instruction as a line of assembler text (at most 19 characters plus the

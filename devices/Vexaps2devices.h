@@ -2,7 +2,9 @@
 // changes, the device-to-host direction as a 32-byte queue that the CPU reads.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
+#include <climits>
 #include <cstdint>
 #include "board/StateIO.h"
 
@@ -24,6 +26,9 @@ public:
         if (!receiving) return HasData();
         return TickReceiving(cycles);
     }
+    // T-states until the next clock edge of a transfer from the host (an edge
+    // comes once the count passes HalfPeriod); none while idle.
+    int CyclesToNextEdge() const { return receiving ? std::max(1, HalfPeriod + 1 - CycleAccumulator) : INT32_MAX; }
 
     // The output queue has one producer and one consumer, each owning one
     // index, so neither side locks: the producer is whoever feeds the device

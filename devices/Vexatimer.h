@@ -3,6 +3,7 @@
 // runs; the board decides whether the flag interrupts.
 #pragma once
 
+#include <climits>
 #include <cstdint>
 #include "board/StateIO.h"
 
@@ -17,6 +18,12 @@ public:
         CycleAccumulator += static_cast<uint32_t>(cycles);
         if (CycleAccumulator >= 256) StepCounter();
         return IrqFlag;
+    }
+    // T-states until the flag can next change: the counter's overflow, or
+    // never while the flag is up (later overflows only reload).
+    int CyclesToOverflow() const {
+        if (IrqFlag) return INT32_MAX;
+        return static_cast<int>(((256u - Counter) << 8) - CycleAccumulator);
     }
     // Port 0x07: restarts the count from the new seed; the flag is left alone.
     void WriteSeed(uint8_t v);

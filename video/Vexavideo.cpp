@@ -99,10 +99,11 @@ void TVexaVideo::WritePalette(uint16_t address, uint8_t value) {
     DIAG_POST_TOOLKIT(diag, DIAG_PALETTE, "Palette entry 0x%3.3x set to 0x%2.2x", offset, value);
 }
 
-uint8_t TVexaVideo::ReadStatus() const {
+uint8_t TVexaVideo::ReadStatus(int aheadCycles) const {
     uint8_t status = 0x20;
+    const int cycle = lineCycle + aheadCycles;
     if (rasterLine < 8 || rasterLine >= 280) status |= 0x01;
-    if (left + 512 <= lineCycle && lineCycle <= right + 512) status |= 0x02;
+    if (left + 512 <= cycle && cycle <= right + 512) status |= 0x02;
     if (top <= rasterLine && rasterLine <= bottom) status |= 0x04;
     if (rasterFlag) status |= 0x08;
     status |= rasterLine & 0x10;

@@ -64,7 +64,9 @@ public:
     void WritePalette(uint16_t address, uint8_t value);
     void WriteRegister(uint16_t address, uint8_t value);
     void WriteSpriteRegister(uint16_t address, uint8_t value);
-    uint8_t ReadStatus() const;
+    // `aheadCycles` (less than what is left of the line) counts as already
+    // passed: the board's clock may not have handed the chip its latest cycles.
+    uint8_t ReadStatus(int aheadCycles = 0) const;
     bool IsRasterIrqPending() const { return rasterFlag; }
 
     uint8_t ReadVramWindow(uint16_t address) const { return vram[(videoPage << 13) | (address & 0x1FFFu)]; }
@@ -91,6 +93,9 @@ public:
     // Bytes copied by every blit so far (a count of work, not state).
     uint64_t BlitBytesCopied() const { return blitBytesCopied; }
     int CyclesToFrameEnd() const { return (RasterLines - rasterLine) * CyclesPerLine - lineCycle; }
+    // T-states until the raster starts its next line: the soonest Tick can
+    // change anything the processor sees.
+    int CyclesToNextLine() const { return CyclesPerLine - lineCycle; }
     int LineCycle() const { return lineCycle; }
     bool LineCopRunning() const { return lineCopRun; }
 
