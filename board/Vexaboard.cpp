@@ -115,8 +115,6 @@ template <bool Peek> uint8_t TVexaBoard::ReadLowArea(uint16_t a) const {
 #pragma GCC diagnostic pop
 
 uint8_t TVexaBoard::ReadBelowFloor(uint16_t a) {
-    // The video status tells where the raster is within its line.
-    if (a == 0x0700) CatchUpDevices();
     if (accessHooks & HookMemRead) [[unlikely]] return WatchedRead(a);
     return ReadAt<false>(a);
 }
@@ -285,8 +283,11 @@ void TVexaBoard::OutPort(uint16_t port, uint8_t v) {
     }
 }
 
+// Reads need no catch-up: between syncs nothing a port shows changes but the
+// raster's place in its line, which the status reads with the pending cycles
+// counted. Taking a PS/2 byte may drop that port's request: the next Tick
+// syncs to see it.
 uint8_t TVexaBoard::InPort(uint16_t port) {
-    CatchUpDevices();
     if (accessHooks & HookPortIn) [[unlikely]] return WatchedIn(port);
     return InPortDecoded(port);
 }
@@ -306,10 +307,10 @@ uint8_t TVexaBoard::InPortDecoded(uint16_t port) {
                                     (keyboard->DeviceData() << 5) | (keyboard->DeviceClock() << 4) |
                                     (video->IsRasterIrqPending() << 3) | (timer->IsIrqSet() << 2) |
                                     (mouse->HasData() << 1) | keyboard->HasData());
-    case PortKeyboard: return keyboard->ReadQueuedByte();
-    case PortMouse: return mouse->ReadQueuedByte();
+    case PortKeyboard: SyncAtNextTick(); return keyboard->ReadQueuedByte();
+    case PortMouse: SyncAtNextTick(); return mouse->ReadQueuedByte();
     case PortSdSelect: return sdCard->ReadSelect();
-    case PortTimer: return video->ReadStatus();
+    case PortTimer: return video->ReadStatus(PendingCycles());
     case PortAudioControl: return audio->ReadStatus();
     case PortSysHw: {
         // Bit 7 spells out the constant 0x665 a bit at a time, selected by the
@@ -382,6 +383,11 @@ void TVexaBoard::SyncDevices() {
 void TVexaBoard::CatchUpDevices() {
     SyncDevices();
     untilSync = syncSpan = 0;
+}
+
+void TVexaBoard::SyncAtNextTick() {
+    syncSpan -= untilSync; // what is pending stays pending
+    untilSync = 0;
 }
 
 bool TVexaBoard::HookedTick(bool due) {
@@ -616,8 +622,7 @@ bool TVexaBoard::LoadState(StateReader& r) {
 // the end of the run, so that whoever looks at them between runs sees them
 // as the processor left them.
 int TVexaBoard::Run() {
-    syncSpan -= untilSync; // what is pending stays pending
-    untilSync = 0;
+    SyncAtNextTick();
     const int running = z80engine::RunLoop<TVexaBoard>(*this);
     CatchUpDevices();
     return running;

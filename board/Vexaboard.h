@@ -180,13 +180,14 @@ private:
     // Hands every device the cycles gathered since the last sync, works out
     // the interrupt request they drive and when the next sync is due.
     void SyncDevices();
-    // Before the processor touches a device mid-instruction: the devices are
-    // brought up to now, and the next Tick syncs again to see the effect.
+    // Before the processor writes to a device mid-instruction: the devices
+    // are brought up to now, and the next Tick syncs again to see the effect.
     void CatchUpDevices();
+    void SyncAtNextTick();
     // Cycles run since the last sync. While a run goes on, they are fewer than
     // any device needs to change what it shows; while the processor is idle, 0.
-    // The debugger's peeks (which must not change a device) read the video
-    // status with them counted.
+    // Reads of the video status, the processor's and the debugger's, count
+    // them instead of catching the chip up.
     int PendingCycles() const { return syncSpan - untilSync; }
     [[gnu::noinline]] bool HookedTick(bool due);
     uint8_t InPortDecoded(uint16_t port);
@@ -222,7 +223,7 @@ private:
     // moment one can (a raster line, a timer overflow, a PS/2 clock edge, an
     // audio step), and SyncDevices then hands every device the cycles gathered
     // so far in one call, which each device handles exactly as the same
-    // cycles in several calls. Accesses to devices catch them up first.
+    // cycles in several calls. Writes to devices catch them up first.
     int32_t untilSync = 0;    // cycles left before the next sync; at 0 or below, Tick syncs
     int32_t syncSpan = 0;     // untilSync as set at the last sync: pending = syncSpan - untilSync
     bool irqLine = false;     // the maskable request the devices drove at the last sync

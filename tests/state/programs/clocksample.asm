@@ -31,6 +31,10 @@ isr:    push af
         jr nc, nokey
         in a, (0x02)
         ld (lastkey), a
+        pop hl                  ; the keyboard's request ends with its queue:
+        pop af                  ; no acknowledge, and no port written on the way out
+        ei
+        reti
 nokey:  ld a, 0x80              ; raster flag off
         ld (0x0204), a
         ld a, 0x07              ; acknowledge keyboard, mouse and timer
