@@ -382,7 +382,7 @@ void TVexaBoard::SyncDevices() {
 
 void TVexaBoard::CatchUpDevices() {
     SyncDevices();
-    untilSync = syncSpan = 0;
+    SyncAtNextTick();
 }
 
 void TVexaBoard::SyncAtNextTick() {

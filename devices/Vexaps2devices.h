@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <climits>
 #include <cstdint>
 #include "board/StateIO.h"
 

@@ -3,7 +3,6 @@
 // runs; the board decides whether the flag interrupts.
 #pragma once
 
-#include <climits>
 #include <cstdint>
 #include "board/StateIO.h"
 
